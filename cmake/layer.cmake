@@ -1,0 +1,23 @@
+# kestrane_layer(<folder> [deps...]) builds the static library kestrane_<folder>
+# from every .cpp of the folder (main.cpp excluded). Dependencies that name a
+# layer are linked as kestrane_<layer>; others (ZLIB::ZLIB) as given.
+function(kestrane_layer name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${name}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  if(srcs)
+    add_library(kestrane_${name} STATIC ${srcs})
+    set(scope PUBLIC)
+  else()
+    add_library(kestrane_${name} INTERFACE)
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(kestrane_${name} ${scope} ${CMAKE_SOURCE_DIR})
+  target_link_libraries(kestrane_${name} ${scope} kestrane_warnings)
+  foreach(dep ${ARGN})
+    if(TARGET kestrane_${dep})
+      target_link_libraries(kestrane_${name} ${scope} kestrane_${dep})
+    else()
+      target_link_libraries(kestrane_${name} ${scope} ${dep})
+    endif()
+  endforeach()
+endfunction()
