@@ -1,0 +1,43 @@
+// The single registry of clauses: it creates each distinct literal set once,
+// counts the set memberships of every clause and deletes a clause when its
+// last set releases it.
+#pragma once
+
+#include <unordered_map>
+
+#include "model/basic_clause.hpp"
+#include "model/cl_id_manager.hpp"
+
+class ClauseRegistry {
+public:
+  virtual ~ClauseRegistry() = default;
+
+  static ClauseRegistry clreg_instance;
+
+  // Sorts and deduplicates lits in place, then returns the clause with that
+  // literal set, creating it (weight 0, group -1, next id) when new.
+  BasicClause *create_clause(LitVector &lits);
+  // The same on a copy of the n literals at lits.
+  BasicClause *create_clause(long long n, const long long *lits);
+
+  static void remove_duplicates(LitVector &lits);
+  void register_clause(BasicClause *c);
+  long long incr_cl_refs(BasicClause *c) { return ++c->refs_; }
+  long long decr_cl_refs(BasicClause *c) { return --c->refs_; }
+  long long cl_refs(const BasicClause *c) const { return c->refs_; }
+  // Looks up the literal vector as given (no sorting); null when absent.
+  BasicClause *lookup_vect(const LitVector &lits) const;
+  // Forgets the clause's literal set and deletes it.
+  void erase_clause(BasicClause *c);
+  // Relaxes c in place: appends l and re-registers it under its new literals.
+  void add_literal(BasicClause *c, long long l);
+  // Decrements the count; deletes the clause at zero.
+  void release_clause(BasicClause *c);
+
+  std::size_t size() const { return litmap_.size(); }
+
+private:
+  std::unordered_map<const LitVector *, BasicClause *, LitVectHash,
+                     LitVectEqual>
+      litmap_{193};
+};
