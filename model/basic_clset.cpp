@@ -15,13 +15,28 @@ void BasicClauseSet::compact() {
   members_.resize(j);
 }
 
-BasicClause *BasicClauseSet::insert_clause(BasicClause *c) {
+bool BasicClauseSet::insert_member(BasicClause *c) {
   if (index_.count(c))
-    return c;
+    return false;
   if (members_.size() > 32 && members_.size() > 2 * index_.size())
     compact();
   index_.emplace(c, members_.size());
   members_.push_back(c);
+  return true;
+}
+
+bool BasicClauseSet::remove_member(BasicClause *c) {
+  auto it = index_.find(c);
+  if (it == index_.end())
+    return false;
+  members_[it->second] = nullptr;
+  index_.erase(it);
+  return true;
+}
+
+BasicClause *BasicClauseSet::insert_clause(BasicClause *c) {
+  if (!insert_member(c))
+    return c;
   registry->incr_cl_refs(c);
   set_def_cltype(c);
   return c;
@@ -85,12 +100,8 @@ void BasicClauseSet::set_cl_group(BasicClause *c, long long g) {
 }
 
 void BasicClauseSet::remove_clause(BasicClause *c) {
-  auto it = index_.find(c);
-  if (it == index_.end())
-    return;
-  members_[it->second] = nullptr;
-  index_.erase(it);
-  registry->release_clause(c);
+  if (remove_member(c))
+    registry->release_clause(c);
 }
 
 void BasicClauseSet::clear_direct() {

@@ -84,6 +84,11 @@ public:
 
   // Drops c from the set, releasing its registry reference.
   void remove_clause(BasicClause *c);
+  // Membership alone, without registry references, clause types or
+  // counters: for attaching a working set to another set and detaching it,
+  // and for setting clauses aside. Returns whether membership changed.
+  bool insert_member(BasicClause *c);
+  bool remove_member(BasicClause *c);
   // Releases every member; counters, groups and top weight stay.
   void clear_direct();
   void compute_soft_cl_properties();
