@@ -171,6 +171,10 @@ public:
   ~vec() { clear(true); }
   vec(const vec &) = delete;
   vec &operator=(const vec &) = delete;
+  vec(vec &&other) noexcept : data(other.data), sz(other.sz), cap(other.cap) {
+    other.data = nullptr;
+    other.sz = other.cap = 0;
+  }
 
   int size() const { return sz; }
   int capacity() const { return cap; }
