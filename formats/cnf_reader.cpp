@@ -1,0 +1,26 @@
+// Plain MaxSAT in DIMACS "p cnf": every clause is soft with weight 1, a
+// repeated clause adds 1 per occurrence, and each clause's group is its own
+// identifier. Clause identifiers are kept at or above the clause's position
+// in the file.
+#include "formats/dimacs_common.hpp"
+#include "formats/dimacs_readers.hpp"
+
+void parse_cnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
+  LitVector lits;
+  long long maxvar = 1;
+  long long k = 0; // clauses read, repeats included
+  dimacs::read_lines(
+      in, [&] { FMTUtils::skipLine(in); },
+      [&] {
+        dimacs::read_clause_lits(in, lits, maxvar);
+        ClauseIdManager &ids = ClauseIdManager::get();
+        if (ids.next_id < ++k)
+          ids.next_id = k;
+        bool fresh;
+        BasicClause *c = dimacs::add_clause(clset, lits, fresh);
+        if (!fresh)
+          dimacs::add_weight(clset, c, 1);
+        c->group = c->id;
+      });
+  imgr.top_id += maxvar;
+}

@@ -1,0 +1,102 @@
+// Pieces shared by the readers of the DIMACS family (cnf, pmcnf, wcnf,
+// gwcnf, scnf): the line loop, the "p" header line and clause literals.
+#pragma once
+
+#include <string>
+
+#include "formats/fmt_utils.hpp"
+#include "formats/stream_buffer.hpp"
+#include "model/basic_clset.hpp"
+
+namespace dimacs {
+
+// Runs the reader loop: skips whitespace, stops at the end of input, skips
+// "c" lines, hands "p" lines to header() and everything else to clause().
+template <class Header, class Clause>
+void read_lines(StreamBuffer &in, Header header, Clause clause) {
+  for (;;) {
+    FMTUtils::skipWhitespace(in);
+    int c = *in;
+    if (c == EOF)
+      return;
+    if (c == 'c')
+      FMTUtils::skipLine(in);
+    else if (c == 'p')
+      header();
+    else
+      clause();
+  }
+}
+
+// At the "p" of a header: moves past it, skips blanks and tabs and reads the
+// format word.
+inline std::string read_header_word(StreamBuffer &in) {
+  ++in;
+  FMTUtils::skipBlanks(in);
+  return FMTUtils::readString(in);
+}
+
+// Reads the header's numbers up to the line end and consumes the line end;
+// on_number(k, value) sees them in order from k = 1. The line end is a line
+// feed, or also a carriage return when cr_ends_line is set. At the end of
+// input the next number is attempted, which is a parse error.
+template <class OnNumber>
+void read_header_numbers(StreamBuffer &in, bool cr_ends_line,
+                         OnNumber on_number) {
+  int k = 0;
+  FMTUtils::skipBlanks(in);
+  for (int c = *in; !(c == '\n' || (cr_ends_line && c == '\r')); c = *in) {
+    long long v = FMTUtils::parseLongInt(in);
+    on_number(++k, v);
+    FMTUtils::skipBlanks(in);
+  }
+  ++in;
+}
+
+// The top weight of a header, which must be at least 1.
+inline long long checked_top(long long top) {
+  if (top < 1)
+    FMTUtils::invalid_top(top);
+  return top;
+}
+
+// Reads the header of a weighted format (wcnf, gwcnf, scnf) after its "p":
+// the word must be word; the counts are ignored; a third number is the top
+// weight (at least 1), set on the clause set; a fourth is a parse error.
+void read_weighted_header(StreamBuffer &in, BasicClauseSet &clset,
+                          const char *word, bool cr_ends_line);
+
+// Reads literals up to the terminating 0 (consumed, not stored) into lits,
+// raising maxvar to the largest variable seen.
+inline void read_clause_lits(StreamBuffer &in, LitVector &lits,
+                             long long &maxvar) {
+  lits.clear();
+  for (;;) {
+    long long l = FMTUtils::parseLiteral(in);
+    if (l == 0)
+      return;
+    long long v = l < 0 ? -l : l;
+    if (v > maxvar)
+      maxvar = v;
+    lits.push_back(l);
+  }
+}
+
+// Adds the clause to the set; fresh is set when it was not yet a member
+// (a repeated clause reaches the member it repeats).
+inline BasicClause *add_clause(BasicClauseSet &clset, LitVector &lits,
+                               bool &fresh) {
+  std::size_t before = clset.size();
+  BasicClause *c = clset.create_clause(lits);
+  fresh = clset.size() != before;
+  return c;
+}
+
+// Adds w to the clause's weight, capped at the top weight; a clause that is
+// already hard stays as it is.
+inline void add_weight(BasicClauseSet &clset, BasicClause *c, long long w) {
+  if (c->weight < clset.top_weight)
+    c->weight = FMTUtils::add_capped(c->weight, w, clset.top_weight);
+}
+
+} // namespace dimacs

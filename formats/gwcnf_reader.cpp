@@ -1,0 +1,32 @@
+// Group MaxSAT in "p gwcnf nvars nclauses [top]", clause lines "group weight
+// lits 0". Weights add up as in wcnf. The first weight seen for each soft
+// group enters a sum that starts at 1; the top weight is lowered to it, since
+// no cost above the sum of all group weights can be reached.
+#include <unordered_map>
+
+#include "formats/dimacs_common.hpp"
+#include "formats/dimacs_readers.hpp"
+
+void parse_gwcnf_file(StreamBuffer &in, IDManager &imgr,
+                      BasicClauseSet &clset) {
+  LitVector lits;
+  long long maxvar = 1;
+  std::unordered_map<long long, long long> group_weight;
+  long long sum = 1; // saturates at the largest weight
+  dimacs::read_lines(
+      in, [&] { dimacs::read_weighted_header(in, clset, "gwcnf", true); },
+      [&] {
+        long long g = FMTUtils::parseInt(in);
+        long long w = FMTUtils::parseWeight(in);
+        dimacs::read_clause_lits(in, lits, maxvar);
+        bool fresh;
+        BasicClause *c = dimacs::add_clause(clset, lits, fresh);
+        c->group = g;
+        if (w != clset.top_weight && group_weight.emplace(g, w).second)
+          sum = FMTUtils::add_capped(sum, w, BasicClauseSet::kMaxWeight);
+        dimacs::add_weight(clset, c, w);
+      });
+  imgr.top_id += maxvar;
+  if (sum < clset.top_weight)
+    clset.top_weight = sum;
+}

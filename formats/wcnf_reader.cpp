@@ -1,0 +1,37 @@
+// Weighted (partial) MaxSAT in "p wcnf nvars nclauses [top]": each clause
+// line starts with its weight; a repeated clause accumulates the weights of
+// its occurrences up to the top weight. Without a top weight every clause is
+// soft.
+#include "formats/dimacs_common.hpp"
+#include "formats/dimacs_readers.hpp"
+
+namespace dimacs {
+void read_weighted_header(StreamBuffer &in, BasicClauseSet &clset,
+                          const char *word, bool cr_ends_line) {
+  std::string w = read_header_word(in);
+  if (w != word)
+    FMTUtils::parse_error("PARSE ERROR! Unexpected int: %s\n", w.c_str());
+  read_header_numbers(in, cr_ends_line, [&](int k, long long v) {
+    if (k == 3)
+      clset.top_weight = checked_top(v);
+    else if (k == 4)
+      FMTUtils::parse_error("PARSE ERROR! Unexpected int: %ld\n",
+                            static_cast<long>(v));
+  });
+}
+} // namespace dimacs
+
+void parse_wcnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
+  LitVector lits;
+  long long maxvar = 1;
+  dimacs::read_lines(
+      in, [&] { dimacs::read_weighted_header(in, clset, "wcnf", true); },
+      [&] {
+        long long w = FMTUtils::parseWeight(in);
+        dimacs::read_clause_lits(in, lits, maxvar);
+        bool fresh;
+        BasicClause *c = dimacs::add_clause(clset, lits, fresh);
+        dimacs::add_weight(clset, c, w);
+      });
+  imgr.top_id += maxvar;
+}
