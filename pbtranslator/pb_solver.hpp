@@ -136,6 +136,9 @@ public:
   Shrike::Solver *shrike = nullptr;
 
   explicit Solver(bool use_clause_store);
+  ~Solver() { destroy_solver(); }
+  Solver(const Solver &) = delete;
+  Solver &operator=(const Solver &) = delete;
   int newVar(bool decision_var = true);
   int nVars() const;
   // Makes p true at level 0 without reason; false when p is already false.
