@@ -1,0 +1,49 @@
+// The solver factory: one table row per algorithm class that this build
+// holds. To add an algorithm, include its header and add the row
+//   {ZOR_Algorithms::<Code>, make<ClassName>},
+// (the incremental solver NZOR1 goes into kIncrementalSolver instead).
+// A code without a row ends the run with "Unavailable ZOR algorithm".
+#include <vector>
+
+#include "driver/zorapp.hpp"
+#include "framework/mxsat_solver.hpp"
+#include "model/runtime_msgs.hpp"
+
+namespace {
+
+using SolverMaker = MaxSATSolver *(*)();
+
+template <typename Solver> MaxSATSolver *make() { return new Solver(); }
+
+struct SolverRow {
+  ZOR_Algorithms code;
+  SolverMaker make;
+};
+
+// clang-format off
+const std::vector<SolverRow> kSolvers = {
+};
+// clang-format on
+
+// Built instead of the algorithm's class when ZORConfig::incr_mode is set.
+const SolverMaker kIncrementalSolver = nullptr;
+
+SolverMaker find_maker() {
+  if (ZORConfig::incr_mode)
+    return kIncrementalSolver;
+  for (const SolverRow &row : kSolvers)
+    if (row.code == ZORConfig::zoralg)
+      return row.make;
+  return nullptr;
+}
+
+} // namespace
+
+MaxSATSolver *KestraneExtended::mk_solver() {
+  SolverMaker maker = find_maker();
+  if (!maker)
+    Abort("Unavailable ZOR algorithm");
+  drop_solver();
+  solver_ = maker();
+  return solver_;
+}

@@ -1,0 +1,50 @@
+// Start-up and orderly end of the kestrane program: main's run (options,
+// banner, loading, time-out alarm, the road taken, result lines) and the
+// signal path that ends a run cut short by a signal or the time-out.
+#pragma once
+
+#include <vector>
+
+#include "model/basic_clset.hpp"
+#include "model/id_manager.hpp"
+
+class KestraneExtended;
+
+// The whole run of the program; returns main's exit status (other
+// statuses leave through exit inside the run).
+int kestrane_main(int argc, char **argv);
+
+// The banner (printed when the verbosity is above 0), also into the log
+// file "kestrane.log" with option -l.
+void print_header(KestraneExtended &facade, const char *file);
+
+// The result lines of a solved run: "s UNSATISFIABLE" for a negative cost;
+// in the evaluation format "o ", "s OPTIMUM FOUND", the "v " line (and, on
+// the ordinary road, the OPB objective's cost and the falsified clauses on
+// request); otherwise "Minimum cost of unsatisfied clauses: "; last the
+// "c CPU Time: " line in the evaluation format.
+void print_results(KestraneExtended &facade, std::vector<long long> &model,
+                   long long n, long long cost, bool ordinary_road);
+
+// Installs SIG_handler for hang-up, interrupt, quit, kill (never
+// delivered), terminate and segmentation fault, SIG_abort_handler for abort
+// and SIG_alarm_handler for the alarm. While one of them runs, all these
+// signals are blocked.
+void install_signal_handlers();
+
+// Makes the run's objects known to the signal path (ZORToolObjects), or
+// withdraws them before they go away. A signal that comes while nothing is
+// published ends the run without reading any of them.
+void publish_tool_objects(IDManager &imgr, BasicClauseSet &clset,
+                          std::vector<long long> &model, long long ivars,
+                          long long icls, long long *mincost);
+void unpublish_tool_objects();
+
+void SIG_handler(int sig);
+void SIG_alarm_handler(int sig);
+void SIG_abort_handler(int sig);
+
+// Ends a run cut short: the best cost so far (when an algorithm reported
+// one) as a comment, "s UNKNOWN", the model, the CPU time; exit status 1.
+// Writes through write(2) only and leaves with _exit.
+[[noreturn]] void finishup();
