@@ -151,6 +151,31 @@ TEST(Translation, CardinalityAndIntervalsOverTenVariables) {
   }
 }
 
+// Wider constraints (up to 18 variables, deep BDDs and splits) on sampled
+// assignments biased towards the constraint's boundary.
+TEST(Translation, WideConstraintsSampled) {
+  const unsigned long long seed = 1234;
+  std::mt19937_64 rng(seed);
+  for (int r = 0; r < 40 * scale(); r++) {
+    int n = 12 + (int)(rng() % 7);
+    PbConstraint c;
+    long long total = 0;
+    for (int v = 1; v <= n; v++) {
+      long long w = r % 4 == 0 ? 1 : 1 + (long long)(rng() % (r % 2 ? 8 : 300));
+      c.lits.push_back(rng() % 3 ? v : -v);
+      c.coefs.push_back(w);
+      total += w;
+    }
+    static const char *rels[] = {"<=", ">=", "="};
+    c.rel = rels[r % 3];
+    c.rhs = total / 2 + (long long)(rng() % 5);
+    std::vector<PbConstraint> cs = {c};
+    SCOPED_TRACE("seed " + std::to_string(seed) + " run " + std::to_string(r));
+    EXPECT_EQ(pbt::check_sampled(cs, n, pbt::translate_like_bridge(cs, n), 60, rng), "")
+        << pbt::to_string(cs);
+  }
+}
+
 // Inconsistency found while adding: later constraints are ignored and the
 // export is unsatisfiable.
 TEST(Translation, ConstraintsAfterInconsistencyAreIgnored) {

@@ -129,4 +129,22 @@ inline std::string check_equivalence(const std::vector<PbConstraint> &cs,
   return "";
 }
 
+// As check_equivalence, on `samples` random assignments (seeded) instead of
+// all of them, for constraints over too many variables to enumerate.
+inline std::string check_sampled(const std::vector<PbConstraint> &cs, int n_vars,
+                                 const Translation &t, int samples,
+                                 std::mt19937_64 &rng) {
+  for (int s = 0; s < samples; s++) {
+    std::vector<int> a((size_t)n_vars + 1, 0);
+    for (int v = 1; v <= n_vars; v++) a[(size_t)v] = rng() % 2 ? 1 : -1;
+    bool expected = true;
+    for (const PbConstraint &c : cs) expected = expected && holds(c, a);
+    if (expected != satisfiable(t.clauses, a))
+      return std::string("sample ") + std::to_string(s) +
+             (expected ? ": constraints hold, clauses unsatisfiable"
+                       : ": constraints fail, clauses satisfiable");
+  }
+  return "";
+}
+
 } // namespace pbt
