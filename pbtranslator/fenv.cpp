@@ -10,8 +10,10 @@ vec<int> stack;
 
 NodeKind kind(Formula f) {
   const NodeData &d = node(f);
-  if (d.w0 & 2) return (d.w1 & 1) ? NodeKind::FaCarry : NodeKind::FaSum;
-  if (d.w0 & 1) return NodeKind::Ite;
+  if (d.w0 & 2)
+    return (d.w1 & 1) ? NodeKind::FaCarry : NodeKind::FaSum;
+  if (d.w0 & 1)
+    return NodeKind::Ite;
   return (d.w1 & 1) ? NodeKind::Equiv : NodeKind::And;
 }
 
@@ -59,9 +61,12 @@ void keep() { stack.pop(); }
 using FEnv::NodeData;
 
 Formula AND(Formula a, Formula b) {
-  if (a == _0_ || b == _0_ || a == ~b) return _0_;
-  if (a == _1_) return b;
-  if (b == _1_ || a == b) return a;
+  if (a == _0_ || b == _0_ || a == ~b)
+    return _0_;
+  if (a == _1_)
+    return b;
+  if (b == _1_ || a == b)
+    return a;
   if (formulaLess(b, a)) {
     Formula t = a;
     a = b;
@@ -71,12 +76,18 @@ Formula AND(Formula a, Formula b) {
 }
 
 Formula XOR(Formula x, Formula l) {
-  if (l == _0_) return x;
-  if (l == _1_) return ~x;
-  if (x == l) return _0_;
-  if (x == ~l) return _1_;
-  if (x == _0_) return l;
-  if (x == _1_) return ~l;
+  if (l == _0_)
+    return x;
+  if (l == _1_)
+    return ~x;
+  if (x == l)
+    return _0_;
+  if (x == ~l)
+    return _1_;
+  if (x == _0_)
+    return l;
+  if (x == _1_)
+    return ~l;
   Formula m = x, M = l;
   if (formulaLess(M, m)) {
     m = l;
@@ -88,21 +99,32 @@ Formula XOR(Formula x, Formula l) {
 }
 
 Formula ITE(Formula x, Formula h, Formula l) {
-  if (x == _0_) return l;
-  if (x == _1_) return h;
-  if (h == l) return l;
+  if (x == _0_)
+    return l;
+  if (x == _1_)
+    return h;
+  if (h == l)
+    return l;
   if (h == ~l) {
     // if x then not l else l: x xor l.
-    if (l == _0_) return x;
-    if (l == _1_) return ~x;
-    if (x == l) return _0_;
-    if (x == h) return _1_;
+    if (l == _0_)
+      return x;
+    if (l == _1_)
+      return ~x;
+    if (x == l)
+      return _0_;
+    if (x == h)
+      return _1_;
     return XOR(x, l);
   }
-  if (h == _0_ || h == ~x) return AND(~x, l);
-  if (h == _1_ || h == x) return ~AND(~x, ~l);
-  if (l == _0_ || l == x) return AND(x, h);
-  if (l == _1_ || l == ~x) return ~AND(x, ~h);
+  if (h == _0_ || h == ~x)
+    return AND(~x, l);
+  if (h == _1_ || h == x)
+    return ~AND(~x, ~l);
+  if (l == _0_ || l == x)
+    return AND(x, h);
+  if (l == _1_ || l == ~x)
+    return ~AND(x, ~h);
   Formula c = x, t = h, e = l;
   if (formulaLess(h, l)) {
     c = ~x;

@@ -8,19 +8,25 @@ Clause *Clause::create(const vec<Lit> &ps, bool learnt) {
   size_t bytes = sizeof(Clause) + sizeof(Lit) * (size_t)ps.size() +
                  (learnt ? sizeof(float) : 0);
   void *mem = std::malloc(bytes);
-  if (mem == nullptr) pbt_out_of_memory();
+  if (mem == nullptr)
+    pbt_out_of_memory();
   Clause *c = new (mem) Clause();
   c->size_learnt = ((uint32_t)ps.size() << 1) | (uint32_t)learnt;
-  for (int i = 0; i < ps.size(); i++) c->lits()[i] = ps[i];
-  if (learnt) c->activity() = 0;
+  for (int i = 0; i < ps.size(); i++)
+    c->lits()[i] = ps[i];
+  if (learnt)
+    c->activity() = 0;
   return c;
 }
 
 int removeWatch(vec<LitClauseUnion> &ws, LitClauseUnion elem) {
   int j = 0;
-  while (j < ws.size() && !(ws[j] == elem)) j++;
-  if (j == ws.size()) return -1;
-  for (int k = j; k < ws.size() - 1; k++) ws[k] = ws[k + 1];
+  while (j < ws.size() && !(ws[j] == elem))
+    j++;
+  if (j == ws.size())
+    return -1;
+  for (int k = j; k < ws.size() - 1; k++)
+    ws[k] = ws[k + 1];
   ws.pop();
   return j;
 }
@@ -33,10 +39,13 @@ Solver::Solver() {
 }
 
 Solver::~Solver() {
-  for (Clause *c : problem_clauses) Clause::release(c);
-  for (Clause *c : learnt_clauses) Clause::release(c);
+  for (Clause *c : problem_clauses)
+    Clause::release(c);
+  for (Clause *c : learnt_clauses)
+    Clause::release(c);
   Clause::release(binary_conflict);
-  if (empty_clause != nullptr) Clause::release(empty_clause);
+  if (empty_clause != nullptr)
+    Clause::release(empty_clause);
 }
 
 int Solver::newVar(bool decision_var) {
@@ -52,7 +61,8 @@ int Solver::newVar(bool decision_var) {
 }
 
 bool Solver::enqueue(Lit p, LitClauseUnion from) {
-  if (value(p) != l_Undef) return value(p) != l_False;
+  if (value(p) != l_Undef)
+    return value(p) != l_False;
   int x = var(p);
   values[x] = lbool(!sign(p));
   levels[x] = decisionLevel();
@@ -69,7 +79,8 @@ bool Solver::newClause(const vec<Lit> &ps_, bool learnt, Clause *&out) {
   if (!learnt) {
     // False literals go, a true literal satisfies the clause.
     for (int i = 0; i < ps.size();) {
-      if (value(ps[i]) == l_True) return true;
+      if (value(ps[i]) == l_True)
+        return true;
       if (value(ps[i]) == l_False) {
         ps[i] = ps.last();
         ps.pop();
@@ -79,22 +90,27 @@ bool Solver::newClause(const vec<Lit> &ps_, bool learnt, Clause *&out) {
     sort(ps);
     int j = 0;
     for (int i = 0; i < ps.size(); i++) {
-      if (j > 0 && ps[i] == ps[j - 1]) continue;
-      if (j > 0 && ps[i] == ~ps[j - 1]) return true; // tautology
+      if (j > 0 && ps[i] == ps[j - 1])
+        continue;
+      if (j > 0 && ps[i] == ~ps[j - 1])
+        return true; // tautology
       ps[j++] = ps[i];
     }
     ps.shrink(ps.size() - j);
   }
 
-  if (ps.size() == 0) return false;
-  if (ps.size() == 1) return enqueue(ps[0]);
+  if (ps.size() == 0)
+    return false;
+  if (ps.size() == 1)
+    return enqueue(ps[0]);
 
   Clause *c;
   if (learnt) {
     // Search only: the literal of highest level goes second.
     int max_i = 1;
     for (int i = 2; i < ps.size(); i++)
-      if (levels[var(ps[i])] > levels[var(ps[max_i])]) max_i = i;
+      if (levels[var(ps[i])] > levels[var(ps[max_i])])
+        max_i = i;
     Lit tmp = ps[1];
     ps[1] = ps[max_i];
     ps[max_i] = tmp;
@@ -119,10 +135,12 @@ bool Solver::newClause(const vec<Lit> &ps_, bool learnt, Clause *&out) {
 }
 
 void Solver::addClause(const vec<Lit> &ps) {
-  if (!consistent) return;
+  if (!consistent)
+    return;
   Clause *c;
   consistent = newClause(ps, false, c);
-  if (c != nullptr) problem_clauses.push(c);
+  if (c != nullptr)
+    problem_clauses.push(c);
 }
 
 Clause *Solver::propagate() {
@@ -142,7 +160,8 @@ Clause *Solver::propagate() {
           (*binary_conflict)[1] = w.lit();
           confl = binary_conflict;
           propagation_head = trail.size();
-          for (i++; i < end; i++) ws[j++] = ws[i];
+          for (i++; i < end; i++)
+            ws[j++] = ws[i];
           break;
         }
         continue;
@@ -167,12 +186,14 @@ Clause *Solver::propagate() {
           break;
         }
       }
-      if (moved) continue;
+      if (moved)
+        continue;
       ws[j++] = w;
       if (!enqueue(c[0], w)) {
         confl = &c;
         propagation_head = trail.size();
-        for (i++; i < end; i++) ws[j++] = ws[i];
+        for (i++; i < end; i++)
+          ws[j++] = ws[i];
         break;
       }
     }
@@ -202,12 +223,14 @@ void Solver::remove(Clause *c, bool just_dealloc) {
 }
 
 void Solver::simplifyDB() {
-  if (!consistent) return;
+  if (!consistent)
+    return;
   if (propagate() != nullptr) {
     consistent = false;
     return;
   }
-  if (trail.size() == simplified_at) return;
+  if (trail.size() == simplified_at)
+    return;
   simplified_at = trail.size();
   for (vec<Clause *> *cs : {&problem_clauses, &learnt_clauses}) {
     int j = 0;
@@ -228,7 +251,8 @@ void Solver::simplifyDB() {
 void Solver::exportClauses(vec<Clause *> &clauses_out, vec<Lit> &units_out) {
   if (!consistent) {
     // The caller must see the unsatisfiability: one empty clause.
-    if (empty_clause == nullptr) empty_clause = Clause::create(vec<Lit>(), false);
+    if (empty_clause == nullptr)
+      empty_clause = Clause::create(vec<Lit>(), false);
     clauses_out.push(empty_clause);
     return;
   }
@@ -237,7 +261,8 @@ void Solver::exportClauses(vec<Clause *> &clauses_out, vec<Lit> &units_out) {
   for (int x = 0; x < nVars(); x++)
     if (values[x] != l_Undef && levels[x] == 0)
       units_out.push(Lit(x, values[x] == l_False));
-  for (Clause *c : problem_clauses) clauses_out.push(c);
+  for (Clause *c : problem_clauses)
+    clauses_out.push(c);
 }
 
 } // namespace Finch

@@ -62,28 +62,28 @@ const LitClauseUnion Clause_NULL = LitClauseUnion();
 int removeWatch(vec<LitClauseUnion> &ws, LitClauseUnion elem);
 
 struct SolverStats {
-  int64_t clauses = 0;         // problem clauses held
+  int64_t clauses = 0;          // problem clauses held
   int64_t clauses_literals = 0; // literals in them
-  int64_t learnts = 0;         // learnt clauses held
+  int64_t learnts = 0;          // learnt clauses held
   int64_t learnts_literals = 0; // literals in them
-  int64_t propagations = 0;    // literals propagated
+  int64_t propagations = 0;     // literals propagated
 };
 
 class Solver {
 public:
-  vec<Clause *> problem_clauses; // in the order added
-  vec<Clause *> learnt_clauses;  // never filled on this road
-  vec<char> decision;            // decision flag per variable
+  vec<Clause *> problem_clauses;        // in the order added
+  vec<Clause *> learnt_clauses;         // never filled on this road
+  vec<char> decision;                   // decision flag per variable
   vec<vec<LitClauseUnion>> watch_lists; // per literal code: inspect when true
-  bool consistent = true; // false once the clauses are known unsatisfiable
-  vec<lbool> values;      // per variable
-  vec<Lit> trail;         // assignments in order
-  vec<int> level_starts;  // trail positions of decision levels (none here)
+  bool consistent = true;      // false once the clauses are known unsatisfiable
+  vec<lbool> values;           // per variable
+  vec<Lit> trail;              // assignments in order
+  vec<int> level_starts;       // trail positions of decision levels (none here)
   vec<LitClauseUnion> reasons; // per variable, none for units and decisions
   vec<int> levels;             // per variable, -1 while unassigned
   int root_level = 0;
-  int simplified_at = -1;     // trail length at the last simplifyDB
-  int propagation_head = 0;   // next trail position to propagate
+  int simplified_at = -1;   // trail length at the last simplifyDB
+  int propagation_head = 0; // next trail position to propagate
   SolverStats stats;
 
   Solver();

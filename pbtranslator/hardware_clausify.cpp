@@ -5,10 +5,12 @@ using FEnv::NodeKind;
 using FEnv::operand;
 
 void Clausifier::usage(Formula f) {
-  if (!f.compound()) return;
+  if (!f.compound())
+    return;
   int n = f.index();
   use_counts.growTo(n + 1, 0);
-  if (++use_counts[n] != 1) return;
+  if (++use_counts[n] != 1)
+    return;
   const FEnv::NodeData &d = FEnv::node(f);
   NodeKind k = FEnv::kind(f);
   if (k == NodeKind::And || k == NodeKind::Equiv) {
@@ -33,12 +35,14 @@ void Clausifier::collect(Formula f, vec<Formula> &out) {
   Formula a = operand(d.w1), b = operand(d.w2);
   _collect(a, out);
   _collect(b, out);
-  for (Formula g : marked) seen(g) = 0;
+  for (Formula g : marked)
+    seen(g) = 0;
 }
 
 void Clausifier::_collect(Formula g, vec<Formula> &out) {
   if (g.index() >= 0) { // constants carry no mark
-    if (seen(g)) return;
+    if (seen(g))
+      return;
     seen(g) = 1;
     marked.push(g);
   }
@@ -70,22 +74,25 @@ void Clausifier::clause(Lit a, Lit b, Lit c, Lit d) {
 }
 
 Lit Clausifier::polarityClausify(Formula f) {
-  if (f.isAtom()) return atomLit(f);
+  if (f.isAtom())
+    return atomLit(f);
   if (!f.compound()) {
     // A constant: a variable of its own, fixed at level 0.
     Lit v = Lit(s.newVar());
     bool &ok = s.okay_ref();
-    if (ok) ok = s.addUnit(f == _1_ ? v : ~v);
+    if (ok)
+      ok = s.addUnit(f == _1_ ? v : ~v);
     return v;
   }
   int n = f.index();
   int sgn = f.sign() ? 1 : 0;
   literals[0].growTo(n + 1, lit_Undef);
   literals[1].growTo(n + 1, lit_Undef);
-  if (literals[sgn][n] != lit_Undef) return literals[sgn][n];
+  if (literals[sgn][n] != lit_Undef)
+    return literals[sgn][n];
 
   Lit x = literals[1 - sgn][n] != lit_Undef ? unsign(literals[1 - sgn][n])
-                                             : Lit(s.newVar());
+                                            : Lit(s.newVar());
   const FEnv::NodeData d = FEnv::node(f); // copy: recursion may grow nodes
   switch (FEnv::kind(f)) {
   case NodeKind::Ite: {
@@ -169,10 +176,12 @@ Lit Clausifier::polarityClausify(Formula f) {
       }
     } else {
       vec<Lit> lits;
-      for (Formula g : conj) lits.push(polarityClausify(~g));
+      for (Formula g : conj)
+        lits.push(polarityClausify(~g));
       tmp_clause.clear();
       tmp_clause.push(x);
-      for (Lit l : lits) tmp_clause.push(l);
+      for (Lit l : lits)
+        tmp_clause.push(l);
       addTmpClause();
     }
     break;
@@ -185,8 +194,10 @@ Lit Clausifier::polarityClausify(Formula f) {
 
 void clausify(Solver &s, const vec<Formula> &fs, vec<Lit> &out) {
   Clausifier c(s);
-  for (Formula f : fs) c.usage(f);
-  for (Formula f : fs) out.push(c.polarityClausify(f));
+  for (Formula f : fs)
+    c.usage(f);
+  for (Formula f : fs)
+    out.push(c.polarityClausify(f));
 }
 
 void clausify(Solver &s, const vec<Formula> &fs) {
@@ -194,7 +205,8 @@ void clausify(Solver &s, const vec<Formula> &fs) {
   clausify(s, fs, roots);
   bool &ok = s.okay_ref();
   for (Lit p : roots) {
-    if (!ok) break;
+    if (!ok)
+      break;
     ok = s.addUnit(p);
   }
 }

@@ -12,12 +12,12 @@
 class Clausifier {
 public:
   Solver &s;
-  vec<Lit> tmp_clause;    // scratch clause
-  vec<Formula> marked;    // formulas marked by the current collect
-  vec<int> use_counts;    // per node index, default 0
-  vec<Lit> literals[2];   // per (sign, node index), default lit_Undef
-  vec<char> seen_atoms;   // per atom variable
-  vec<char> seen_nodes;   // per node index
+  vec<Lit> tmp_clause;  // scratch clause
+  vec<Formula> marked;  // formulas marked by the current collect
+  vec<int> use_counts;  // per node index, default 0
+  vec<Lit> literals[2]; // per (sign, node index), default lit_Undef
+  vec<char> seen_atoms; // per atom variable
+  vec<char> seen_nodes; // per node index
 
   explicit Clausifier(Solver &solver) : s(solver) {}
 

@@ -35,9 +35,18 @@ public:
   friend Int operator/(Int a, Int b) { return Int(a.v_ / b.v_); }
   friend Int operator%(Int a, Int b) { return Int(a.v_ % b.v_); }
   Int operator-() const { return Int(-v_); }
-  Int &operator+=(Int o) { v_ += o.v_; return *this; }
-  Int &operator-=(Int o) { v_ -= o.v_; return *this; }
-  Int &operator/=(Int o) { v_ /= o.v_; return *this; }
+  Int &operator+=(Int o) {
+    v_ += o.v_;
+    return *this;
+  }
+  Int &operator-=(Int o) {
+    v_ -= o.v_;
+    return *this;
+  }
+  Int &operator/=(Int o) {
+    v_ /= o.v_;
+    return *this;
+  }
   friend bool operator==(Int a, Int b) { return a.v_ == b.v_; }
   friend bool operator!=(Int a, Int b) { return a.v_ != b.v_; }
   friend bool operator<(Int a, Int b) { return a.v_ < b.v_; }
@@ -55,13 +64,15 @@ const Int Int_MIN = Int(-INT64_MAX);
 // then).
 inline bool add_overflows(Int a, Int b, Int &r) {
   int64_t x;
-  if (__builtin_add_overflow(a.value(), b.value(), &x)) return true;
+  if (__builtin_add_overflow(a.value(), b.value(), &x))
+    return true;
   r = Int(x);
   return false;
 }
 inline bool sub_overflows(Int a, Int b, Int &r) {
   int64_t x;
-  if (__builtin_sub_overflow(a.value(), b.value(), &x)) return true;
+  if (__builtin_sub_overflow(a.value(), b.value(), &x))
+    return true;
   r = Int(x);
   return false;
 }
@@ -71,7 +82,8 @@ inline bool neg_overflows(Int a, Int &r) { return sub_overflows(Int(0), a, r); }
 // lies beyond every reachable sum.
 inline Int sub_saturating(Int a, Int b) {
   Int r;
-  if (!sub_overflows(a, b, r)) return r;
+  if (!sub_overflows(a, b, r))
+    return r;
   return b < Int(0) ? Int(INT64_MAX) : Int(INT64_MIN);
 }
 
@@ -119,9 +131,7 @@ public:
   int toInt() const { return value; }
   bool operator==(lbool o) const { return value == o.value; }
   bool operator!=(lbool o) const { return value != o.value; }
-  lbool operator~() const {
-    return value == INT32_MIN ? *this : lbool(-value);
-  }
+  lbool operator~() const { return value == INT32_MIN ? *this : lbool(-value); }
 };
 const lbool l_True = lbool(1);
 const lbool l_False = lbool(-1);
@@ -149,15 +159,19 @@ template <class T> class vec {
   int cap;
 
   void grow(int min_cap) {
-    if (min_cap <= cap) return;
+    if (min_cap <= cap)
+      return;
     int64_t c = cap;
     if (c == 0)
       c = min_cap > 2 ? min_cap : 2;
     else
-      while (c < min_cap) c = (c * 3 + 1) / 2;
-    if (c > INT32_MAX) pbt_out_of_memory();
+      while (c < min_cap)
+        c = (c * 3 + 1) / 2;
+    if (c > INT32_MAX)
+      pbt_out_of_memory();
     void *p = std::realloc((void *)data, (size_t)c * sizeof(T));
-    if (p == nullptr) pbt_out_of_memory();
+    if (p == nullptr)
+      pbt_out_of_memory();
     data = static_cast<T *>(p);
     cap = (int)c;
   }
@@ -181,11 +195,13 @@ public:
   // Makes room for at least n elements without changing the size.
   void reserve(int n) { grow(n); }
   void shrink(int nelems) {
-    for (int i = 0; i < nelems; i++) data[--sz].~T();
+    for (int i = 0; i < nelems; i++)
+      data[--sz].~T();
   }
   void pop() { data[--sz].~T(); }
   void push() {
-    if (sz == cap) grow(sz + 1);
+    if (sz == cap)
+      grow(sz + 1);
     new (&data[sz]) T();
     sz++;
   }
@@ -208,21 +224,27 @@ public:
   const T *end() const { return data + sz; }
 
   void growTo(int size) {
-    if (sz >= size) return;
+    if (sz >= size)
+      return;
     grow(size);
-    for (int i = sz; i < size; i++) new (&data[i]) T();
+    for (int i = sz; i < size; i++)
+      new (&data[i]) T();
     sz = size;
   }
   void growTo(int size, const T &pad) {
-    if (sz >= size) return;
+    if (sz >= size)
+      return;
     grow(size);
-    for (int i = sz; i < size; i++) new (&data[i]) T(pad);
+    for (int i = sz; i < size; i++)
+      new (&data[i]) T(pad);
     sz = size;
   }
   // Empties the array; with release the storage is freed as well.
   void clear(bool release = false) {
-    if (data == nullptr) return;
-    for (int i = 0; i < sz; i++) data[i].~T();
+    if (data == nullptr)
+      return;
+    for (int i = 0; i < sz; i++)
+      data[i].~T();
     sz = 0;
     if (release) {
       xfree(data);
@@ -233,7 +255,8 @@ public:
   void copyTo(vec<T> &copy) const {
     copy.clear();
     copy.growTo(sz);
-    for (int i = 0; i < sz; i++) copy[i] = data[i];
+    for (int i = 0; i < sz; i++)
+      copy[i] = data[i];
   }
   void moveTo(vec<T> &dest) {
     dest.clear(true);
@@ -288,7 +311,8 @@ void selectionSort(T *array, int size, LessThan lt) {
   for (int i = 0; i < size - 1; i++) {
     int best_i = i;
     for (int j = i + 1; j < size; j++)
-      if (lt(array[j], array[best_i])) best_i = j;
+      if (lt(array[j], array[best_i]))
+        best_i = j;
     T tmp = array[i];
     array[i] = array[best_i];
     array[best_i] = tmp;
@@ -305,9 +329,14 @@ void sort(T *array, int size, LessThan lt, double &seed) {
   int i = -1;
   int j = size;
   for (;;) {
-    do i++; while (lt(array[i], pivot));
-    do j--; while (lt(pivot, array[j]));
-    if (i >= j) break;
+    do
+      i++;
+    while (lt(array[i], pivot));
+    do
+      j--;
+    while (lt(pivot, array[j]));
+    if (i >= j)
+      break;
     T tmp = array[i];
     array[i] = array[j];
     array[j] = tmp;
@@ -329,11 +358,13 @@ template <class T> void sort(vec<T> &v) { sort(v, LessThan_default<T>()); }
 
 // Sorts and keeps one copy of each value.
 template <class T, class LessThan> void sortUnique(vec<T> &v, LessThan lt) {
-  if (v.size() == 0) return;
+  if (v.size() == 0)
+    return;
   sort(v, lt);
   int i = 1;
   for (int j = 1; j < v.size(); j++)
-    if (lt(v[i - 1], v[j])) v[i++] = v[j];
+    if (lt(v[i - 1], v[j]))
+      v[i++] = v[j];
   v.shrink(v.size() - i);
 }
 template <class T> void sortUnique(vec<T> &v) {
@@ -369,7 +400,8 @@ public:
     indices[heap[1]] = 1;
     indices[r] = 0;
     heap.pop();
-    if (heap.size() > 1) percolateDown(1);
+    if (heap.size() > 1)
+      percolateDown(1);
     return r;
   }
 
@@ -390,7 +422,8 @@ private:
       int child = 2 * i + 1 < heap.size() && comp(heap[2 * i + 1], heap[2 * i])
                       ? 2 * i + 1
                       : 2 * i;
-      if (!comp(heap[child], x)) break;
+      if (!comp(heap[child], x))
+        break;
       heap[i] = heap[child];
       indices[heap[i]] = i;
       i = child;
@@ -446,9 +479,11 @@ class Map {
   }
   static int nextSize(int current) {
     int want = current * 2;
-    if (want < 32) return 31;
+    if (want < 32)
+      return 31;
     for (int p : prime_twins)
-      if (p >= want) return p;
+      if (p >= want)
+        return p;
     return prime_twins[24];
   }
   void rehash() {
@@ -465,10 +500,12 @@ class Map {
     fresh.moveTo(table);
   }
   Cell *find(const K &key) const {
-    if (table.size() == 0) return nullptr;
+    if (table.size() == 0)
+      return nullptr;
     for (Cell *c = table[hash(key) % (uint32_t)table.size()]; c != nullptr;
          c = c->next)
-      if (equal(c->key, key)) return c;
+      if (equal(c->key, key))
+        return c;
     return nullptr;
   }
 
@@ -478,7 +515,8 @@ public:
     table.growTo(31, nullptr);
   }
   ~Map() {
-    for (Cell *chunk : chunks) delete[] chunk;
+    for (Cell *chunk : chunks)
+      delete[] chunk;
   }
   Map(const Map &) = delete;
   Map &operator=(const Map &) = delete;
@@ -488,7 +526,8 @@ public:
 
   bool peek(const K &key, D &out) const {
     Cell *c = find(key);
-    if (c == nullptr) return false;
+    if (c == nullptr)
+      return false;
     out = c->data;
     return true;
   }
@@ -496,8 +535,10 @@ public:
   // The entry of key, created with a default value when absent.
   D &ref(const K &key) {
     Cell *c = find(key);
-    if (c != nullptr) return c->data;
-    if (nentries + 1 > table.size() / 2) rehash();
+    if (c != nullptr)
+      return c->data;
+    if (nentries + 1 > table.size() / 2)
+      rehash();
     c = newCell();
     c->key = key;
     c->data = D();
@@ -510,7 +551,8 @@ public:
   void set(const K &key, const D &data) { ref(key) = data; }
   // Removes key's entry; true when there was one.
   bool remove(const K &key) {
-    if (table.size() == 0) return false;
+    if (table.size() == 0)
+      return false;
     Cell **link = &table[hash(key) % (uint32_t)table.size()];
     for (Cell *c = *link; c != nullptr; link = &c->next, c = c->next) {
       if (equal(c->key, key)) {
@@ -533,8 +575,7 @@ extern int opt_verbosity;
 
 // A newly allocated formatted string (release with xfree).
 char *vnsprintf(const char *format, va_list args);
-char *nsprintf(const char *format, ...)
-    __attribute__((format(printf, 1, 2)));
+char *nsprintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Progress printer: "c " before every line, a backspace toggles bold.
 void reportf(const char *format, ...) __attribute__((format(printf, 1, 2)));

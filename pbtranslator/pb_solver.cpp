@@ -39,39 +39,41 @@ void Solver::destroy_solver() {
 // Messages.
 
 void pb_too_large_constants() {
-  std::fprintf(stderr, "ERROR! Too large constants encountered in constraint.\n");
+  std::fprintf(stderr,
+               "ERROR! Too large constants encountered in constraint.\n");
   std::fflush(stderr);
   std::exit(1);
 }
 
-void report_vacuous_clause() {
-  std::fputs("c Vacuously SAT cl: \n", stdout);
-}
+void report_vacuous_clause() { std::fputs("c Vacuously SAT cl: \n", stdout); }
 
 //=============================================================================
 // PbSolver.
 
 PbSolver::PbSolver()
-    : engine(true), consistent(engine.okay_ref()),
-      values(engine.values_ref()), trail(engine.trail_ref()),
-      engine_stats(engine.stats_ref()) {}
+    : engine(true), consistent(engine.okay_ref()), values(engine.values_ref()),
+      trail(engine.trail_ref()), engine_stats(engine.stats_ref()) {}
 
 PbSolver::~PbSolver() {
   engine.destroy_solver();
-  for (char *name : var_names) xfree(name);
-  if (objective != nullptr) xfree(objective);
+  for (char *name : var_names)
+    xfree(name);
+  if (objective != nullptr)
+    xfree(objective);
 }
 
 int PbSolver::existsVar(const char *name) const {
   for (int i = 0; i < var_names.size(); i++)
-    if (std::strcmp(var_names[i], name) == 0) return i;
+    if (std::strcmp(var_names[i], name) == 0)
+      return i;
   return -1;
 }
 
 int PbSolver::newNamedVar(const char *name) {
   size_t n = std::strlen(name) + 1;
   char *copy = static_cast<char *>(std::malloc(n));
-  if (copy == nullptr) pbt_out_of_memory();
+  if (copy == nullptr)
+    pbt_out_of_memory();
   std::memcpy(copy, name, n);
   var_names.push(copy);
   occurrence_counts.push(0);
@@ -91,9 +93,11 @@ void PbSolver::allocConstrs(int n_vars, int n_constrs) {
 }
 
 void PbSolver::addGoal(const vec<Lit> &ps, const vec<Int> &Cs) {
-  if (objective != nullptr) xfree(objective);
+  if (objective != nullptr)
+    xfree(objective);
   void *mem = std::malloc(Linear::bytes(ps.size()));
-  if (mem == nullptr) pbt_out_of_memory();
+  if (mem == nullptr)
+    pbt_out_of_memory();
   objective = new (mem) Linear{ps.size(), ps.size(), Int_MIN, Int_MAX};
   for (int i = 0; i < ps.size(); i++) {
     objective->lits()[i] = ps[i];
@@ -102,7 +106,8 @@ void PbSolver::addGoal(const vec<Lit> &ps, const vec<Int> &Cs) {
 }
 
 void PbSolver::get_goal(vec<Lit> &ps, vec<Int> &Cs) const {
-  if (objective == nullptr) return;
+  if (objective == nullptr)
+    return;
   for (int i = 0; i < objective->size; i++) {
     ps.push((*objective)[i]);
     Cs.push((*objective)(i));
@@ -121,7 +126,8 @@ bool PbSolver::addConstr(const vec<Lit> &ps, const vec<Int> &Cs, Int rhs,
     norm_Cs.clear();
     for (int i = 0; i < ps.size(); i++) {
       Int c = Cs[i];
-      if (negate && neg_overflows(Cs[i], c)) pb_too_large_constants();
+      if (negate && neg_overflows(Cs[i], c))
+        pb_too_large_constants();
       norm_ps.push(ps[i]);
       norm_Cs.push(c);
     }
@@ -133,7 +139,8 @@ bool PbSolver::addConstr(const vec<Lit> &ps, const vec<Int> &Cs, Int rhs,
     if (normalizePb(norm_ps, norm_Cs, norm_rhs))
       storePb(norm_ps, norm_Cs, norm_rhs, Int_MAX);
     copy_terms(true);
-    if (neg_overflows(rhs, norm_rhs)) pb_too_large_constants();
+    if (neg_overflows(rhs, norm_rhs))
+      pb_too_large_constants();
     if (normalizePb(norm_ps, norm_Cs, norm_rhs))
       storePb(norm_ps, norm_Cs, norm_rhs, Int_MAX);
     return consistent;
@@ -144,7 +151,8 @@ bool PbSolver::addConstr(const vec<Lit> &ps, const vec<Int> &Cs, Int rhs,
     norm_rhs = rhs;
   } else {
     copy_terms(true);
-    if (neg_overflows(rhs, norm_rhs)) pb_too_large_constants();
+    if (neg_overflows(rhs, norm_rhs))
+      pb_too_large_constants();
     ineq = -ineq;
   }
   if (ineq == 2 && add_overflows(norm_rhs, Int(1), norm_rhs))
@@ -167,14 +175,16 @@ Int gcd(Int a, Int b) { return a == Int(0) ? b : gcd(b % a, a); }
 } // namespace
 
 bool PbSolver::normalizePb(vec<Lit> &ps, vec<Int> &Cs, Int &C) {
-  if (!consistent) return false;
+  if (!consistent)
+    return false;
 
   // Assigned and void terms.
   int j = 0;
   for (int i = 0; i < ps.size(); i++) {
     lbool v = value(ps[i]);
     if (v == l_True) {
-      if (sub_overflows(C, Cs[i], C)) pb_too_large_constants();
+      if (sub_overflows(C, Cs[i], C))
+        pb_too_large_constants();
     } else if (v == l_Undef && Cs[i] != Int(0)) {
       ps[j] = ps[i];
       Cs[j] = Cs[i];
@@ -201,7 +211,8 @@ bool PbSolver::normalizePb(vec<Lit> &ps, vec<Int> &Cs, Int &C) {
         N.push(Int(0));
       }
       Int &sum = sign(ps[i]) ? N[slot] : P[slot];
-      if (add_overflows(sum, Cs[i], sum)) pb_too_large_constants();
+      if (add_overflows(sum, Cs[i], sum))
+        pb_too_large_constants();
     }
     for (int s = 0; s < vars.size(); s++) {
       Int diff;
@@ -243,16 +254,19 @@ bool PbSolver::normalizePb(vec<Lit> &ps, vec<Int> &Cs, Int &C) {
       Cs.pop();
       changed = true;
     }
-    if (C <= Int(0)) return false; // holds already
+    if (C <= Int(0))
+      return false; // holds already
     if (sum < C) {
       consistent = false;
       return false;
     }
 
     Int g = Cs.size() > 0 ? Cs[0] : Int(1);
-    for (int i = 1; i < Cs.size(); i++) g = gcd(g, Cs[i]);
+    for (int i = 1; i < Cs.size(); i++)
+      g = gcd(g, Cs[i]);
     if (g != Int(1) && g != Int(0)) {
-      for (int i = 0; i < Cs.size(); i++) Cs[i] /= g;
+      for (int i = 0; i < Cs.size(); i++)
+        Cs[i] /= g;
       C = C / g + (C % g != Int(0) ? Int(1) : Int(0)); // rounded up
       changed = true;
     }
@@ -263,13 +277,14 @@ bool PbSolver::normalizePb(vec<Lit> &ps, vec<Int> &Cs, Int &C) {
         changed = true;
       }
     }
-    if (!changed) return true;
+    if (!changed)
+      return true;
   }
 }
 
-void PbSolver::storePb(const vec<Lit> &ps, const vec<Int> &Cs, Int lo,
-                       Int hi) {
-  for (int i = 0; i < ps.size(); i++) occurrence_counts[toInt(ps[i])]++;
+void PbSolver::storePb(const vec<Lit> &ps, const vec<Int> &Cs, Int lo, Int hi) {
+  for (int i = 0; i < ps.size(); i++)
+    occurrence_counts[toInt(ps[i])]++;
   int n = ps.size();
   int units = (int)((Linear::bytes(n) + sizeof(char *) - 1) / sizeof(char *));
   void *mem = arena.alloc(units);

@@ -15,8 +15,8 @@
 // `transform` returns false and the export is then one empty clause.
 #pragma once
 
-#include "pbtranslator/finch.hpp"
 #include "pbtranslator/fenv.hpp"
+#include "pbtranslator/finch.hpp"
 #include "pbtranslator/ms_global.hpp"
 
 namespace Shrike {
@@ -66,8 +66,7 @@ public:
   virtual T *alloc(int n) = 0;
 };
 
-template <class T, int cap, int lim>
-class StackAlloc : public Allocator<T> {
+template <class T, int cap, int lim> class StackAlloc : public Allocator<T> {
   struct Node {
     T *block;
     Node *link;
@@ -79,7 +78,8 @@ class StackAlloc : public Allocator<T> {
 
   static T *newBlock(int n) {
     void *p = std::malloc(sizeof(T) * (size_t)n);
-    if (p == nullptr) pbt_out_of_memory();
+    if (p == nullptr)
+      pbt_out_of_memory();
     return static_cast<T *>(p);
   }
 
@@ -163,22 +163,22 @@ enum ConvertT { ct_Sorters, ct_Adders, ct_BDDs, ct_Mixed, ct_Undef };
 class PbSolver {
 public:
   Solver engine;
-  bool &consistent;         // engine's flag: false once unsatisfiable
-  vec<lbool> &values;       // engine's values per variable
-  vec<Lit> &trail;          // engine's assignments in order
+  bool &consistent;   // engine's flag: false once unsatisfiable
+  vec<lbool> &values; // engine's values per variable
+  vec<Lit> &trail;    // engine's assignments in order
   StackAlloc<char *, 10000, 1000> arena; // holds the Linear records
-  vec<Linear *> constraints;  // storing order; null = removed
+  vec<Linear *> constraints;             // storing order; null = removed
   Linear *objective = nullptr;
-  vec<int> occurrence_counts; // per literal code: stored constraints
+  vec<int> occurrence_counts;     // per literal code: stored constraints
   vec<vec<int>> occurrence_lists; // per literal code, during propagate only
-  int propagated_upto = 0;    // trail position propagated through
+  int propagated_upto = 0;        // trail position propagated through
   Finch::SolverStats &engine_stats;
   int declared_vars = -1;
   int declared_constraints = -1;
   int translated_vars = 0;
   int translated_constraints = 0;
-  vec<char *> var_names;      // variable index -> owned name
-  vec<bool> best_assignment;  // optimisation entry only
+  vec<char *> var_names;     // variable index -> owned name
+  vec<bool> best_assignment; // optimisation entry only
   Int best_goal = Int_MAX;
 
   PbSolver();

@@ -8,10 +8,12 @@
 
 bool PbSolver::transform(ConvertT /*method: every constraint goes by BDD*/) {
   opt_verbosity = 0;
-  if (!consistent) return false;
+  if (!consistent)
+    return false;
   translated_vars = engine.nVars();
   translated_constraints = constraints.size();
-  if (engine.nVars() > 0) propagate();
+  if (engine.nVars() > 0)
+    propagate();
   convertPbs(true);
   return consistent;
 }
@@ -22,18 +24,22 @@ void PbSolver::setupOccurs() {
   for (int l = 0; l < n_lits && l < occurrence_counts.size(); l++)
     occurrence_lists[l].reserve(occurrence_counts[l]);
   for (int i = 0; i < constraints.size(); i++) {
-    if (constraints[i] == nullptr) continue;
+    if (constraints[i] == nullptr)
+      continue;
     const Linear &c = *constraints[i];
-    for (int j = 0; j < c.size; j++) occurrence_lists[toInt(c[j])].push(i);
+    for (int j = 0; j < c.size; j++)
+      occurrence_lists[toInt(c[j])].push(i);
   }
 }
 
 void PbSolver::propagate() {
-  if (occurrence_lists.size() == 0) setupOccurs();
+  if (occurrence_lists.size() == 0)
+    setupOccurs();
   while (propagated_upto < trail.size()) {
     Lit p = trail[propagated_upto++];
     for (Lit q : {unsign(p), ~unsign(p)}) {
-      if (toInt(q) >= occurrence_lists.size()) continue;
+      if (toInt(q) >= occurrence_lists.size())
+        continue;
       const vec<int> &occ = occurrence_lists[toInt(q)];
       for (int k = 0; k < occ.size(); k++) {
         int i = occ[k];
@@ -65,33 +71,42 @@ bool PbSolver::propagate(Linear &c) {
       true_sum += a;
   }
   c.size = j;
-  if (c.lower != Int_MIN) c.lower -= true_sum;
-  if (c.upper != Int_MAX) c.upper -= true_sum;
+  if (c.lower != Int_MIN)
+    c.lower -= true_sum;
+  if (c.upper != Int_MAX)
+    c.upper -= true_sum;
 
   while (c.size > 0) {
     Int cl = c(c.size - 1);
     Lit pl = c[c.size - 1];
     if (cl > c.upper) {
       // pl must be false.
-      if (consistent) consistent = engine.addUnit(~pl);
+      if (consistent)
+        consistent = engine.addUnit(~pl);
       sum -= cl;
       c.size--;
     } else if (sum - cl >= c.lower) {
       break;
     } else {
       // pl must be true.
-      if (consistent) consistent = engine.addUnit(pl);
+      if (consistent)
+        consistent = engine.addUnit(pl);
       sum -= cl;
-      if (c.lower != Int_MIN) c.lower -= cl;
-      if (c.upper != Int_MAX) c.upper -= cl;
+      if (c.lower != Int_MIN)
+        c.lower -= cl;
+      if (c.upper != Int_MAX)
+        c.upper -= cl;
       c.size--;
     }
   }
-  if (c.lower <= Int(0)) c.lower = Int_MIN;
-  if (sum < c.upper) c.upper = Int_MAX;
+  if (c.lower <= Int(0))
+    c.lower = Int_MIN;
+  if (sum < c.upper)
+    c.upper = Int_MAX;
 
   if (c.size == 0) {
-    if (c.lower > Int(0) || c.upper < Int(0)) consistent = false;
+    if (c.lower > Int(0) || c.upper < Int(0))
+      consistent = false;
     return true;
   }
   return c.lower == Int_MIN && c.upper == Int_MAX;
@@ -101,22 +116,29 @@ void PbSolver::findIntervals() {
   int prev_i = 0;
   while (prev_i < constraints.size() && constraints[prev_i] == nullptr)
     prev_i++;
-  if (prev_i == constraints.size()) return;
+  if (prev_i == constraints.size())
+    return;
 
   for (int i = prev_i + 1; i < constraints.size(); i++) {
-    if (constraints[i] == nullptr) continue;
+    if (constraints[i] == nullptr)
+      continue;
     Linear &prev = *constraints[prev_i];
     Linear &cur = *constraints[i];
     if (prev.size == cur.size) {
       bool same = true, negated = true;
       for (int k = 0; k < cur.size && (same || negated); k++) {
-        if (prev(k) != cur(k)) same = negated = false;
-        if (prev[k] != cur[k]) same = false;
-        if (prev[k] != ~cur[k]) negated = false;
+        if (prev(k) != cur(k))
+          same = negated = false;
+        if (prev[k] != cur[k])
+          same = false;
+        if (prev[k] != ~cur[k])
+          negated = false;
       }
       if (same) {
-        if (prev.lower > cur.lower) cur.lower = prev.lower;
-        if (prev.upper < cur.upper) cur.upper = prev.upper;
+        if (prev.lower > cur.lower)
+          cur.lower = prev.lower;
+        if (prev.upper < cur.upper)
+          cur.upper = prev.upper;
         constraints[prev_i] = nullptr;
       } else if (negated) {
         // prev is S - upper <= sum(cur's terms) <= S - lower.
@@ -125,12 +147,16 @@ void PbSolver::findIntervals() {
         for (int k = 0; k < prev.size && fits; k++)
           fits = !add_overflows(S, prev(k), S);
         Int lo = Int_MIN, hi = Int_MAX;
-        if (fits && prev.upper != Int_MAX) fits = !sub_overflows(S, prev.upper, lo);
-        if (fits && prev.lower != Int_MIN) fits = !sub_overflows(S, prev.lower, hi);
+        if (fits && prev.upper != Int_MAX)
+          fits = !sub_overflows(S, prev.upper, lo);
+        if (fits && prev.lower != Int_MIN)
+          fits = !sub_overflows(S, prev.lower, hi);
         // Bounds that do not fit leave both constraints as they are.
         if (fits) {
-          if (lo > cur.lower) cur.lower = lo;
-          if (hi < cur.upper) cur.upper = hi;
+          if (lo > cur.lower)
+            cur.lower = lo;
+          if (hi < cur.upper)
+            cur.upper = hi;
           constraints[prev_i] = nullptr;
         }
       }
@@ -149,12 +175,15 @@ bool PbSolver::rewriteAlmostClauses() {
     Linear &c = *constraints[i];
     int n = c.size;
     int k = n;
-    while (k > 0 && c(k - 1) == c.lower) k--;
+    while (k > 0 && c(k - 1) == c.lower)
+      k--;
     if (k <= 1) {
       // A clause: the terms that reach the bound alone.
       ps.clear();
-      for (int m = k; m < n; m++) ps.push(c[m]);
-      if (consistent) engine.addClause(ps);
+      for (int m = k; m < n; m++)
+        ps.push(c[m]);
+      if (consistent)
+        engine.addClause(ps);
       constraints[i] = nullptr;
     } else if (n - k >= 3) {
       // Split: a fresh x with (x or big terms) and small terms + lower * ~x.
@@ -163,9 +192,12 @@ bool PbSolver::rewriteAlmostClauses() {
       xfree(name);
       ps.clear();
       ps.push(Lit(x));
-      for (int m = k; m < n; m++) ps.push(c[m]);
-      if (consistent) engine.addClause(ps);
-      if (!consistent) return false;
+      for (int m = k; m < n; m++)
+        ps.push(c[m]);
+      if (consistent)
+        engine.addClause(ps);
+      if (!consistent)
+        return false;
 
       ps.clear();
       Cs.clear();
@@ -177,8 +209,10 @@ bool PbSolver::rewriteAlmostClauses() {
       }
       Int rhs = c.lower;
       constraints[i] = nullptr; // before storePb may append
-      if (normalizePb(ps, Cs, rhs)) storePb(ps, Cs, rhs, Int_MAX);
-      if (!consistent) return false;
+      if (normalizePb(ps, Cs, rhs))
+        storePb(ps, Cs, rhs, Int_MAX);
+      if (!consistent)
+        return false;
     }
   }
   return true;
@@ -194,9 +228,11 @@ bool PbSolver::convertPbs(bool first_call) {
   }
   vec<Formula> converted;
   for (int i = 0; i < constraints.size(); i++) {
-    if (constraints[i] == nullptr) continue;
+    if (constraints[i] == nullptr)
+      continue;
     converted.push(convertToBdd(*constraints[i], 2147483647));
-    if (!consistent) return false;
+    if (!consistent)
+      return false;
   }
   constraints.clear();
   arena.reset();

@@ -18,20 +18,22 @@ using Memo = Map<Pair<int, Int>, Formula, MemoHash>;
 // the undecided terms (positions below size).
 Formula buildBDD(const Linear &c, int size, Int sum, Int material_left,
                  Memo &memo, int max_cost) {
-  Int lower_limit =
-      c.lower == Int_MIN ? Int_MIN : sub_saturating(c.lower, sum);
-  Int upper_limit =
-      c.upper == Int_MAX ? Int_MAX : sub_saturating(c.upper, sum);
+  Int lower_limit = c.lower == Int_MIN ? Int_MIN : sub_saturating(c.lower, sum);
+  Int upper_limit = c.upper == Int_MAX ? Int_MAX : sub_saturating(c.upper, sum);
 
-  if (lower_limit <= Int(0) && upper_limit >= material_left) return _1_;
-  if (lower_limit > material_left || upper_limit < Int(0)) return _0_;
-  if (FEnv::topSize() > max_cost) return _undef_;
+  if (lower_limit <= Int(0) && upper_limit >= material_left)
+    return _1_;
+  if (lower_limit > material_left || upper_limit < Int(0))
+    return _0_;
+  if (FEnv::topSize() > max_cost)
+    return _undef_;
 
   // With a finite lower bound the remaining lower limit fixes the state;
   // a constraint without one is keyed by its remaining upper limit.
   Pair<int, Int> key(size, c.lower == Int_MIN ? upper_limit : lower_limit);
   Formula memoised;
-  if (memo.peek(key, memoised)) return memoised;
+  if (memo.peek(key, memoised))
+    return memoised;
 
   int i = size - 1;
   Int a = c(i);
@@ -41,9 +43,11 @@ Formula buildBDD(const Linear &c, int size, Int sum, Int material_left,
   Int sum_false = sign(p) ? sum + a : sum; // p's variable false
 
   Formula h = buildBDD(c, i, sum_true, material_left, memo, max_cost);
-  if (h == _undef_) return h;
+  if (h == _undef_)
+    return h;
   Formula l = buildBDD(c, i, sum_false, material_left, memo, max_cost);
-  if (l == _undef_) return l;
+  if (l == _undef_)
+    return l;
 
   Formula r = ITE(atom(unsign(p)), h, l);
   memo.set(key, r);
@@ -55,7 +59,8 @@ Formula buildBDD(const Linear &c, int size, Int sum, Int material_left,
 Formula convertToBdd(const Linear &c, int max_cost) {
   Memo memo;
   Int total = 0;
-  for (int i = 0; i < c.size; i++) total += c(i);
+  for (int i = 0; i < c.size; i++)
+    total += c(i);
   FEnv::push();
   Formula f = buildBDD(c, c.size, 0, total, memo, max_cost);
   if (f == _undef_)

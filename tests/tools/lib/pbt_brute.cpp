@@ -37,28 +37,44 @@ struct Dpll {
         bool sat = false;
         for (long long l : c) {
           int v = value(l);
-          if (v > 0) { sat = true; break; }
-          if (v == 0) { open++; unit = l; }
+          if (v > 0) {
+            sat = true;
+            break;
+          }
+          if (v == 0) {
+            open++;
+            unit = l;
+          }
         }
-        if (sat) continue;
-        if (open == 0) return false;
-        if (open == 1) { assign(unit); again = true; }
+        if (sat)
+          continue;
+        if (open == 0)
+          return false;
+        if (open == 1) {
+          assign(unit);
+          again = true;
+        }
       }
     }
     return true;
   }
   bool solve() {
-    if (!propagate()) return false;
+    if (!propagate())
+      return false;
     for (const Clause &c : clauses) {
       for (long long l : c) {
-        if (value(l) != 0) continue;
+        if (value(l) != 0)
+          continue;
         bool sat = false;
-        for (long long m : c) sat = sat || value(m) > 0;
-        if (sat) break;
+        for (long long m : c)
+          sat = sat || value(m) > 0;
+        if (sat)
+          break;
         for (long long branch : {l, -l}) {
           size_t mark = trail.size();
           assign(branch);
-          if (solve()) return true;
+          if (solve())
+            return true;
           undo(mark);
         }
         return false;
@@ -75,9 +91,11 @@ bool satisfiable(const std::vector<Clause> &clauses,
   size_t n = fixed.size();
   for (const Clause &c : clauses)
     for (long long l : c)
-      if ((size_t)std::llabs(l) + 1 > n) n = (size_t)std::llabs(l) + 1;
+      if ((size_t)std::llabs(l) + 1 > n)
+        n = (size_t)std::llabs(l) + 1;
   Dpll d{clauses, std::vector<int>(n, 0), {}};
-  for (size_t v = 1; v < fixed.size(); v++) d.val[v] = fixed[v];
+  for (size_t v = 1; v < fixed.size(); v++)
+    d.val[v] = fixed[v];
   return d.solve();
 }
 
@@ -86,13 +104,18 @@ bool holds(const PbConstraint &c, const std::vector<int> &assignment) {
   for (size_t i = 0; i < c.lits.size(); i++) {
     long long l = c.lits[i];
     int v = assignment[(size_t)std::llabs(l)];
-    if ((l > 0) == (v > 0)) sum += c.coefs[i];
+    if ((l > 0) == (v > 0))
+      sum += c.coefs[i];
   }
   __int128 k = c.rhs;
-  if (c.rel == "<") return sum < k;
-  if (c.rel == "<=") return sum <= k;
-  if (c.rel == "=") return sum == k;
-  if (c.rel == ">=") return sum >= k;
+  if (c.rel == "<")
+    return sum < k;
+  if (c.rel == "<=")
+    return sum <= k;
+  if (c.rel == "=")
+    return sum == k;
+  if (c.rel == ">=")
+    return sum >= k;
   return sum > k;
 }
 
@@ -108,12 +131,13 @@ std::string to_string(const PbConstraint &c) {
 
 std::string to_string(const std::vector<PbConstraint> &cs) {
   std::string s;
-  for (const PbConstraint &c : cs) s += to_string(c) + " ; ";
+  for (const PbConstraint &c : cs)
+    s += to_string(c) + " ; ";
   return s;
 }
 
-PbConstraint random_constraint(std::mt19937_64 &rng, int n_vars,
-                               int max_terms, long long max_coef) {
+PbConstraint random_constraint(std::mt19937_64 &rng, int n_vars, int max_terms,
+                               long long max_coef) {
   static const char *rels[] = {"<", "<=", "=", ">=", ">"};
   auto pick = [&](long long lo, long long hi) {
     return std::uniform_int_distribution<long long>(lo, hi)(rng);
@@ -125,7 +149,8 @@ PbConstraint random_constraint(std::mt19937_64 &rng, int n_vars,
     long long v = pick(1, n_vars);
     c.lits.push_back(pick(0, 1) ? v : -v);
     long long a = pick(1, max_coef);
-    if (pick(0, 3) == 0) a = -a; // some negative weights
+    if (pick(0, 3) == 0)
+      a = -a; // some negative weights
     c.coefs.push_back(a);
     (a > 0 ? pos : neg) += a;
   }

@@ -40,7 +40,7 @@ std::string to_string(const std::vector<PbConstraint> &cs);
 // sign (a variable may repeat, also negated), a random relation and a
 // right-hand side around the reachable range, so that trivially true and
 // unsatisfiable constraints come up as well as tight ones.
-PbConstraint random_constraint(std::mt19937_64 &rng, int n_vars,
-                               int max_terms, long long max_coef);
+PbConstraint random_constraint(std::mt19937_64 &rng, int n_vars, int max_terms,
+                               long long max_coef);
 
 } // namespace pbt

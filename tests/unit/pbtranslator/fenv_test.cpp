@@ -53,18 +53,24 @@ TEST(FormulaConstructors, Simplifications) {
 TEST(FormulaConstructors, SemanticsExhaustive) {
   std::mt19937 rng(3);
   vec<Formula> pool;
-  for (int v = 0; v < 4; v++) pool.push(X(v));
+  for (int v = 0; v < 4; v++)
+    pool.push(X(v));
   pool.push(_0_);
   pool.push(_1_);
   for (int round = 0; round < 300; round++) {
-    Formula a = pool[(int)(rng() % pool.size())], b = pool[(int)(rng() % pool.size())],
+    Formula a = pool[(int)(rng() % pool.size())],
+            b = pool[(int)(rng() % pool.size())],
             c = pool[(int)(rng() % pool.size())];
-    if (rng() % 2) a = ~a;
-    if (rng() % 2) b = ~b;
-    Formula made[] = {AND(a, b), XOR(a, b), ITE(a, b, c), FAs(a, b, c), FAc(a, b, c)};
+    if (rng() % 2)
+      a = ~a;
+    if (rng() % 2)
+      b = ~b;
+    Formula made[] = {AND(a, b), XOR(a, b), ITE(a, b, c), FAs(a, b, c),
+                      FAc(a, b, c)};
     for (int bits = 0; bits < 16; bits++) {
       vec<bool> at;
-      for (int v = 0; v < 4; v++) at.push(((bits >> v) & 1) != 0);
+      for (int v = 0; v < 4; v++)
+        at.push(((bits >> v) & 1) != 0);
       bool va = eval(a, at), vb = eval(b, at), vc = eval(c, at);
       ASSERT_EQ(eval(made[0], at), va && vb) << round;
       ASSERT_EQ(eval(made[1], at), va != vb) << round;
@@ -73,7 +79,8 @@ TEST(FormulaConstructors, SemanticsExhaustive) {
       ASSERT_EQ(eval(made[4], at), va + vb + vc >= 2) << round;
     }
     for (Formula f : made)
-      if (f.compound() && pool.size() < 60) pool.push(f);
+      if (f.compound() && pool.size() < 60)
+        pool.push(f);
   }
 }
 

@@ -11,14 +11,16 @@ namespace {
 
 vec<Lit> lits(std::initializer_list<Lit> ls) {
   vec<Lit> v;
-  for (Lit l : ls) v.push(l);
+  for (Lit l : ls)
+    v.push(l);
   return v;
 }
 
 bool watches(const Finch::Solver &s, Lit when_true, Finch::LitClauseUnion e) {
   const vec<Finch::LitClauseUnion> &ws = s.watch_lists[toInt(when_true)];
   for (int i = 0; i < ws.size(); i++)
-    if (ws[i] == e) return true;
+    if (ws[i] == e)
+      return true;
   return false;
 }
 
@@ -91,23 +93,24 @@ TEST(FinchSimplify, RemovesSatisfiedKeepsFalseLiterals) {
   EXPECT_EQ(s.problem_clauses[0]->size(), 3);
   EXPECT_EQ(s.problem_clauses[1]->size(), 3);
   bool has_not_a = false;
-  for (int k = 0; k < 3; k++) has_not_a = has_not_a || (*s.problem_clauses[0])[k] == ~a;
+  for (int k = 0; k < 3; k++)
+    has_not_a = has_not_a || (*s.problem_clauses[0])[k] == ~a;
   EXPECT_TRUE(has_not_a);
   EXPECT_EQ(s.stats.clauses, 2);
   // Removed clauses left the watch lists.
   int watched = 0;
-  for (int l = 0; l < 2 * s.nVars(); l++) watched += s.watch_lists[l].size();
+  for (int l = 0; l < 2 * s.nVars(); l++)
+    watched += s.watch_lists[l].size();
   EXPECT_EQ(watched, 4);
 }
 
 TEST(FinchSimplify, PropagationThroughBinaryAndLongClauses) {
   Finch::Solver s;
-  Lit a(s.newVar()), b(s.newVar()), c(s.newVar()), d(s.newVar()),
-      e(s.newVar());
-  s.addClause(lits({~a, b}));        // a -> b
-  s.addClause(lits({~a, ~b, c}));    // a & b -> c
-  s.addClause(lits({~c, d, e}));     // c -> d | e
-  s.addClause(lits({~c, ~e}));       // c -> ~e
+  Lit a(s.newVar()), b(s.newVar()), c(s.newVar()), d(s.newVar()), e(s.newVar());
+  s.addClause(lits({~a, b}));     // a -> b
+  s.addClause(lits({~a, ~b, c})); // a & b -> c
+  s.addClause(lits({~c, d, e}));  // c -> d | e
+  s.addClause(lits({~c, ~e}));    // c -> ~e
   s.enqueue(a);
   s.simplifyDB();
   ASSERT_TRUE(s.okay());
@@ -142,8 +145,7 @@ TEST(FinchSimplify, ConflictMakesInconsistent) {
 // (their reason clauses are gone after simplifyDB), in variable order.
 TEST(FinchExport, UnitsInVariableOrderIncludingPropagated) {
   Finch::Solver s;
-  Lit a(s.newVar()), b(s.newVar()), c(s.newVar()), d(s.newVar()),
-      e(s.newVar());
+  Lit a(s.newVar()), b(s.newVar()), c(s.newVar()), d(s.newVar()), e(s.newVar());
   s.addClause(lits({~c, ~b}));
   s.addClause(lits({a, b, d, e}));
   s.enqueue(c);
@@ -183,16 +185,19 @@ TEST(FinchExport, RandomSetsKeepTheirModels) {
   for (int run = 0; run < 300; run++) {
     Finch::Solver s;
     int n = 6;
-    for (int v = 0; v < n; v++) s.newVar();
+    for (int v = 0; v < n; v++)
+      s.newVar();
     std::vector<std::vector<Lit>> given;
     int m = 2 + (int)(rng() % 8);
     for (int i = 0; i < m; i++) {
       std::vector<Lit> cl;
       int len = 1 + (int)(rng() % 3);
-      for (int j = 0; j < len; j++) cl.push_back(Lit((int)(rng() % n), rng() % 2));
+      for (int j = 0; j < len; j++)
+        cl.push_back(Lit((int)(rng() % n), rng() % 2));
       given.push_back(cl);
       vec<Lit> ps;
-      for (Lit l : cl) ps.push(l);
+      for (Lit l : cl)
+        ps.push(l);
       s.addClause(ps);
     }
     s.simplifyDB();
@@ -200,18 +205,23 @@ TEST(FinchExport, RandomSetsKeepTheirModels) {
     vec<Lit> units;
     s.exportClauses(clauses, units);
     for (int bits = 0; bits < (1 << n); bits++) {
-      auto val = [&](Lit p) { return (((bits >> var(p)) & 1) != 0) != sign(p); };
+      auto val = [&](Lit p) {
+        return (((bits >> var(p)) & 1) != 0) != sign(p);
+      };
       bool orig = true;
       for (const auto &cl : given) {
         bool sat = false;
-        for (Lit l : cl) sat = sat || val(l);
+        for (Lit l : cl)
+          sat = sat || val(l);
         orig = orig && sat;
       }
       bool exported = true;
-      for (Lit u : units) exported = exported && val(u);
+      for (Lit u : units)
+        exported = exported && val(u);
       for (Finch::Clause *c : clauses) {
         bool sat = false;
-        for (int k = 0; k < c->size(); k++) sat = sat || val((*c)[k]);
+        for (int k = 0; k < c->size(); k++)
+          sat = sat || val((*c)[k]);
         exported = exported && sat;
       }
       ASSERT_EQ(orig, exported) << "run " << run << " assignment " << bits;
@@ -221,7 +231,8 @@ TEST(FinchExport, RandomSetsKeepTheirModels) {
 
 TEST(FinchWatches, RemoveWatchShiftsLaterEntries) {
   vec<Finch::LitClauseUnion> ws;
-  for (int i = 0; i < 4; i++) ws.push(Finch::LitClauseUnion::of(Lit(i)));
+  for (int i = 0; i < 4; i++)
+    ws.push(Finch::LitClauseUnion::of(Lit(i)));
   EXPECT_EQ(Finch::removeWatch(ws, Finch::LitClauseUnion::of(Lit(1))), 1);
   ASSERT_EQ(ws.size(), 3);
   EXPECT_EQ(ws[1].lit(), Lit(2));

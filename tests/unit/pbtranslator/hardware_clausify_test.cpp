@@ -20,11 +20,15 @@ std::vector<pbt::Clause> contents(Solver &s) {
   vec<Finch::Clause *> cls;
   vec<Lit> units;
   f.exportClauses(cls, units);
-  auto m = [](Lit p) { return sign(p) ? -(long long)(var(p) + 1) : (long long)(var(p) + 1); };
-  for (Lit u : units) out.push_back({m(u)});
+  auto m = [](Lit p) {
+    return sign(p) ? -(long long)(var(p) + 1) : (long long)(var(p) + 1);
+  };
+  for (Lit u : units)
+    out.push_back({m(u)});
   for (Finch::Clause *c : cls) {
     pbt::Clause cl;
-    for (int i = 0; i < c->size(); i++) cl.push_back(m((*c)[i]));
+    for (int i = 0; i < c->size(); i++)
+      cl.push_back(m((*c)[i]));
     out.push_back(cl);
   }
   return out;
@@ -104,7 +108,8 @@ TEST(Clausify, AndFlattensSinglyUsedOperands) {
   s.destroy_solver();
 
   Solver t(true);
-  for (int i = 0; i < 3; i++) t.newVar();
+  for (int i = 0; i < 3; i++)
+    t.newVar();
   Formula other = AND(inner, ~atom(c));
   vec<Formula> gs;
   gs.push(~outer);
@@ -120,7 +125,8 @@ TEST(Clausify, RandomFormulasExhaustive) {
   const int n_atoms = 5;
   for (int run = 0; run < 200; run++) {
     vec<Formula> pool;
-    for (int v = 0; v < n_atoms; v++) pool.push(X(v));
+    for (int v = 0; v < n_atoms; v++)
+      pool.push(X(v));
     for (int i = 0; i < 8; i++) {
       auto pick = [&]() {
         Formula f = pool[(int)(rng() % pool.size())];
@@ -129,19 +135,31 @@ TEST(Clausify, RandomFormulasExhaustive) {
       Formula a = pick(), b = pick(), c = pick();
       Formula made;
       switch (rng() % 5) {
-      case 0: made = AND(a, b); break;
-      case 1: made = XOR(a, b); break;
-      case 2: made = ITE(a, b, c); break;
-      case 3: made = FAs(a, b, c); break;
-      default: made = FAc(a, b, c); break;
+      case 0:
+        made = AND(a, b);
+        break;
+      case 1:
+        made = XOR(a, b);
+        break;
+      case 2:
+        made = ITE(a, b, c);
+        break;
+      case 3:
+        made = FAs(a, b, c);
+        break;
+      default:
+        made = FAc(a, b, c);
+        break;
       }
       pool.push(made);
     }
     vec<Formula> roots;
     roots.push(pool.last());
-    if (rng() % 2) roots.push(~pool[pool.size() - 2]);
+    if (rng() % 2)
+      roots.push(~pool[pool.size() - 2]);
     Solver s(true);
-    for (int v = 0; v < n_atoms; v++) s.newVar();
+    for (int v = 0; v < n_atoms; v++)
+      s.newVar();
     clausify(s, roots);
     std::vector<pbt::Clause> cls = contents(s);
     for (int bits = 0; bits < (1 << n_atoms); bits++) {
@@ -152,7 +170,8 @@ TEST(Clausify, RandomFormulasExhaustive) {
         fixed[(size_t)v + 1] = at[v] ? 1 : -1;
       }
       bool expected = true;
-      for (Formula r : roots) expected = expected && eval(r, at);
+      for (Formula r : roots)
+        expected = expected && eval(r, at);
       ASSERT_EQ(pbt::satisfiable(cls, fixed), expected)
           << "seed " << seed << " run " << run << " assignment " << bits;
     }

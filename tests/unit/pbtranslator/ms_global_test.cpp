@@ -17,7 +17,8 @@ TEST(Vec, GrowthRuleAndRelease) {
   std::vector<int> caps;
   for (int i = 0; i < 30; i++) {
     v.push(i);
-    if (caps.empty() || caps.back() != v.capacity()) caps.push_back(v.capacity());
+    if (caps.empty() || caps.back() != v.capacity())
+      caps.push_back(v.capacity());
   }
   // 0 -> 2, then (cap * 3 + 1) / 2.
   EXPECT_EQ(caps, (std::vector<int>{2, 3, 5, 8, 12, 18, 27, 41}));
@@ -38,7 +39,8 @@ TEST(Vec, NestedVectorsAndSelfPush) {
   vec<vec<int>> vv;
   for (int i = 0; i < 50; i++) {
     vv.push();
-    for (int j = 0; j <= i; j++) vv.last().push(j);
+    for (int j = 0; j <= i; j++)
+      vv.last().push(j);
   }
   EXPECT_EQ(vv[49].size(), 50);
   EXPECT_EQ(vv[10][10], 10);
@@ -83,11 +85,13 @@ TEST(Sort, MatchesStdSortAndSortUnique) {
 TEST(Map, BucketsGrowThroughPrimeTwins) {
   Map<int, int> m;
   EXPECT_EQ(m.buckets(), 31);
-  for (int i = 0; i < 15; i++) m.set(i * 7, i);
+  for (int i = 0; i < 15; i++)
+    m.set(i * 7, i);
   EXPECT_EQ(m.buckets(), 31);
   m.set(1000, 1); // the 16th entry passes half of 31
   EXPECT_EQ(m.buckets(), 73);
-  for (int i = 0; i < 300; i++) m.set(i * 7, -i);
+  for (int i = 0; i < 300; i++)
+    m.set(i * 7, -i);
   EXPECT_EQ(m.buckets(), 643);
   int d = 0;
   EXPECT_TRUE(m.peek(7 * 299, d));
@@ -107,12 +111,14 @@ TEST(Heap, OrdersByComparator) {
   };
   std::vector<double> act = {0.5, 3, 1, 7, 2};
   Heap<Greater> h(Greater{&act});
-  for (int i = 0; i < 5; i++) h.insert(i);
+  for (int i = 0; i < 5; i++)
+    h.insert(i);
   EXPECT_EQ(h.heap[0], -1);
   act[0] = 10;
   h.increase(0);
   std::vector<int> order;
-  while (!h.empty()) order.push_back(h.getmin());
+  while (!h.empty())
+    order.push_back(h.getmin());
   EXPECT_EQ(order, (std::vector<int>{0, 3, 1, 4, 2}));
   EXPECT_FALSE(h.inHeap(3));
 }
@@ -147,7 +153,8 @@ TEST(Text, FormattingAndSplitting) {
   ASSERT_EQ(words.size(), 3);
   EXPECT_STREQ(words[0], "ab");
   EXPECT_STREQ(words[2], "d");
-  for (char *w : words) xfree(w);
+  for (char *w : words)
+    xfree(w);
 
   testing::internal::CaptureStdout();
   reportf("one\ntwo\r");

@@ -73,7 +73,8 @@ TEST(ConvertToBdd, SmallShapes) {
 
 TEST(ConvertToBdd, NodeBudgetUndoesTheAttempt) {
   std::vector<std::pair<long long, Lit>> terms;
-  for (int i = 0; i < 12; i++) terms.push_back({1 + i, Lit(20 + i)});
+  for (int i = 0; i < 12; i++)
+    terms.push_back({1 + i, Lit(20 + i)});
   Record r(terms, 30, Int_MAX);
   int before = FEnv::nodes.size();
   EXPECT_EQ(convertToBdd(*r.c, 3), _undef_);
@@ -95,7 +96,8 @@ TEST(ConvertToBdd, AgreesWithConstraintExhaustively) {
     std::vector<std::pair<long long, Lit>> terms;
     long long total = 0;
     std::vector<int> perm;
-    for (int v = 0; v < n_vars; v++) perm.push_back(v);
+    for (int v = 0; v < n_vars; v++)
+      perm.push_back(v);
     std::shuffle(perm.begin(), perm.end(), rng);
     for (int i = 0; i < n; i++) {
       long long a = 1 + (long long)(rng() % (run % 2 ? 4 : 40));
@@ -105,15 +107,19 @@ TEST(ConvertToBdd, AgreesWithConstraintExhaustively) {
     std::sort(terms.begin(), terms.end(),
               [](auto &p, auto &q) { return p.first < q.first; });
     Int lo = 1 + (long long)(rng() % (unsigned long long)total);
-    Int hi = rng() % 3 == 0 ? Int_MAX : Int((long long)(rng() % (unsigned long long)(total + 1)));
+    Int hi = rng() % 3 == 0
+                 ? Int_MAX
+                 : Int((long long)(rng() % (unsigned long long)(total + 1)));
     Record r(terms, lo, hi);
     Formula f = convertToBdd(*r.c, 2147483647);
     for (int bits = 0; bits < (1 << n_vars); bits++) {
       vec<bool> atoms;
-      for (int v = 0; v < n_vars; v++) atoms.push(((bits >> v) & 1) != 0);
+      for (int v = 0; v < n_vars; v++)
+        atoms.push(((bits >> v) & 1) != 0);
       long long sum = 0;
       for (auto &t : terms)
-        if (atoms[var(t.second)] != sign(t.second)) sum += t.first;
+        if (atoms[var(t.second)] != sign(t.second))
+          sum += t.first;
       bool expected = Int(sum) >= lo && Int(sum) <= hi;
       ASSERT_EQ(eval(f, atoms), expected)
           << "seed " << seed << " run " << run << " assignment " << bits;

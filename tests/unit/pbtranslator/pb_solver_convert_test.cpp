@@ -25,15 +25,18 @@ PbConstraint C(std::vector<long long> coefs, std::vector<long long> lits,
 int max_var(const std::vector<PbConstraint> &cs) {
   int n = 1;
   for (const PbConstraint &c : cs)
-    for (long long l : c.lits) n = std::max(n, (int)std::llabs(l));
+    for (long long l : c.lits)
+      n = std::max(n, (int)std::llabs(l));
   return n;
 }
 
 void expect_equivalent(const std::vector<PbConstraint> &cs) {
   int n = max_var(cs);
-  std::string bridge = pbt::check_equivalence(cs, n, pbt::translate_like_bridge(cs, n));
+  std::string bridge =
+      pbt::check_equivalence(cs, n, pbt::translate_like_bridge(cs, n));
   EXPECT_EQ(bridge, "") << "bridge road: " << pbt::to_string(cs);
-  std::string direct = pbt::check_equivalence(cs, n, pbt::translate_direct(cs, n));
+  std::string direct =
+      pbt::check_equivalence(cs, n, pbt::translate_direct(cs, n));
   EXPECT_EQ(direct, "") << "direct literals: " << pbt::to_string(cs);
 }
 
@@ -50,7 +53,8 @@ int scale() {
 TEST(Translation, EqualityKeepsPropagatedLiterals) {
   expect_equivalent({C({2, 2, 3}, {1, 2, 3}, "=", 3)});
   // The unique model is a, b false and c true: checked directly too.
-  pbt::Translation t = pbt::translate_like_bridge({C({2, 2, 3}, {1, 2, 3}, "=", 3)}, 3);
+  pbt::Translation t =
+      pbt::translate_like_bridge({C({2, 2, 3}, {1, 2, 3}, "=", 3)}, 3);
   EXPECT_TRUE(pbt::satisfiable(t.clauses, {0, -1, -1, 1}));
   EXPECT_FALSE(pbt::satisfiable(t.clauses, {0, 1, -1, -1}));
 }
@@ -69,33 +73,40 @@ TEST(Translation, UnsatisfiableBatchExportsEmptyClause) {
 
 TEST(Translation, SpecialConstraints) {
   std::vector<std::vector<PbConstraint>> cases = {
-      {C({1, 1, 1}, {1, 2, 3}, ">=", 1)},                 // a clause
-      {C({1, 2, 2}, {1, 2, 3}, ">=", 2)},                 // clause, small term out
-      {C({1, 1, 1, 3, 3, 3}, {1, 2, 3, 4, 5, 6}, ">=", 3)}, // almost-clause split
-      {C({1, 1, 3, 3, 3}, {1, 2, 3, 4, 5}, ">=", 3)},     // split forcing ~s
-      {C({1, 1}, {1, 2}, "=", 1)},                        // exclusive or
-      {C({2, 2, 2}, {1, 2, 3}, ">=", 3)},                 // gcd 2
-      {C({4, 6, 10, 2}, {1, 2, 3, 4}, "<=", 9)},          // gcd 2, at most
-      {C({5, 2, 2}, {1, 2, 3}, ">=", 2)},                 // weight above k
-      {C({3, 1, 1}, {1, 2, 3}, ">=", 3)},                 // weight equal to k
-      {C({3, 3}, {1, 2}, ">=", 4)},                       // both forced
-      {C({1, 1}, {1, -1}, ">=", 1)},                      // x + ~x: trivially true
-      {C({1, 1, 1}, {1, -1, 2}, ">=", 2)},                // x + ~x + y
-      {C({2, -2, 1}, {1, 1, 2}, "=", 1)},                 // weights cancel
-      {C({1, 2, 3}, {1, 2, 3}, "=", 0)},                  // all false
-      {C({1, 2, 3}, {1, 2, 3}, "<=", 6)},                 // trivially true
-      {C({1, 2, 3}, {1, 2, 3}, ">", 6)},                  // unsatisfiable
-      {C({1, 2, 3}, {1, 2, 3}, "<", 0)},                  // unsatisfiable
-      {C({-1, -2, -3}, {1, -2, 3}, ">=", -3)},            // negative weights
+      {C({1, 1, 1}, {1, 2, 3}, ">=", 1)}, // a clause
+      {C({1, 2, 2}, {1, 2, 3}, ">=", 2)}, // clause, small term out
+      {C({1, 1, 1, 3, 3, 3}, {1, 2, 3, 4, 5, 6},
+         ">=", 3)},                                   // almost-clause split
+      {C({1, 1, 3, 3, 3}, {1, 2, 3, 4, 5}, ">=", 3)}, // split forcing ~s
+      {C({1, 1}, {1, 2}, "=", 1)},                    // exclusive or
+      {C({2, 2, 2}, {1, 2, 3}, ">=", 3)},             // gcd 2
+      {C({4, 6, 10, 2}, {1, 2, 3, 4}, "<=", 9)},      // gcd 2, at most
+      {C({5, 2, 2}, {1, 2, 3}, ">=", 2)},             // weight above k
+      {C({3, 1, 1}, {1, 2, 3}, ">=", 3)},             // weight equal to k
+      {C({3, 3}, {1, 2}, ">=", 4)},                   // both forced
+      {C({1, 1}, {1, -1}, ">=", 1)},                  // x + ~x: trivially true
+      {C({1, 1, 1}, {1, -1, 2}, ">=", 2)},            // x + ~x + y
+      {C({2, -2, 1}, {1, 1, 2}, "=", 1)},             // weights cancel
+      {C({1, 2, 3}, {1, 2, 3}, "=", 0)},              // all false
+      {C({1, 2, 3}, {1, 2, 3}, "<=", 6)},             // trivially true
+      {C({1, 2, 3}, {1, 2, 3}, ">", 6)},              // unsatisfiable
+      {C({1, 2, 3}, {1, 2, 3}, "<", 0)},              // unsatisfiable
+      {C({-1, -2, -3}, {1, -2, 3}, ">=", -3)},        // negative weights
       {C({7, 5, 3, 2, 1}, {1, 2, 3, 4, 5}, "=", 8)},
-      {C({1, 1, 1, 1}, {1, 2, 3, 4}, ">=", 2), C({1, 1, 1, 1}, {1, 2, 3, 4}, "<=", 3)},
-      {C({1, 1}, {1, 2}, ">=", 1), C({1, 1}, {-1, -2}, ">=", 1)}, // interval merge
-      {C({1, 1}, {1, 2}, ">=", 2), C({1, 1}, {-1, 3}, ">=", 1)},  // propagation
-      {C({3, 1}, {1, 2}, ">=", 4), C({2, 2}, {-1, 3}, ">=", 2)},  // forced then false
-      {C({1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "=", 5)},
-      {C({512, 256, 128, 64, 32, 16, 8, 4, 2, 1}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "=", 341)},
+      {C({1, 1, 1, 1}, {1, 2, 3, 4}, ">=", 2),
+       C({1, 1, 1, 1}, {1, 2, 3, 4}, "<=", 3)},
+      {C({1, 1}, {1, 2}, ">=", 1),
+       C({1, 1}, {-1, -2}, ">=", 1)}, // interval merge
+      {C({1, 1}, {1, 2}, ">=", 2), C({1, 1}, {-1, 3}, ">=", 1)}, // propagation
+      {C({3, 1}, {1, 2}, ">=", 4),
+       C({2, 2}, {-1, 3}, ">=", 2)}, // forced then false
+      {C({1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "=",
+         5)},
+      {C({512, 256, 128, 64, 32, 16, 8, 4, 2, 1},
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "=", 341)},
   };
-  for (const auto &cs : cases) expect_equivalent(cs);
+  for (const auto &cs : cases)
+    expect_equivalent(cs);
 }
 
 TEST(Translation, RandomSingleConstraints) {
@@ -105,10 +116,12 @@ TEST(Translation, RandomSingleConstraints) {
   for (int r = 0; r < runs; r++) {
     int n = 1 + (int)(rng() % 10);
     long long max_coef = (r % 3 == 0) ? 3 : (r % 3 == 1 ? 10 : 1000);
-    std::vector<PbConstraint> cs = {pbt::random_constraint(rng, n, 8, max_coef)};
+    std::vector<PbConstraint> cs = {
+        pbt::random_constraint(rng, n, 8, max_coef)};
     SCOPED_TRACE("seed " + std::to_string(seed) + " run " + std::to_string(r));
     expect_equivalent(cs);
-    if (HasFailure()) return;
+    if (HasFailure())
+      return;
   }
 }
 
@@ -124,7 +137,8 @@ TEST(Translation, RandomBatches) {
       cs.push_back(pbt::random_constraint(rng, n, 6, r % 2 ? 4 : 50));
     SCOPED_TRACE("seed " + std::to_string(seed) + " run " + std::to_string(r));
     expect_equivalent(cs);
-    if (HasFailure()) return;
+    if (HasFailure())
+      return;
   }
 }
 
@@ -140,9 +154,11 @@ TEST(Translation, CardinalityAndIntervalsOverTenVariables) {
       lits.push_back(rng() % 2 ? v : -v);
       ones.push_back(r % 2 ? 1 : (1LL << (v % 5)));
     }
-    for (long long l : lits) negs.push_back(-l);
+    for (long long l : lits)
+      negs.push_back(-l);
     long long total = 0;
-    for (long long w : ones) total += w;
+    for (long long w : ones)
+      total += w;
     long long lo = (long long)(rng() % (unsigned long long)total);
     std::vector<PbConstraint> cs = {C(ones, lits, ">=", lo),
                                     C(ones, negs, ">=", total - lo - 3)};
@@ -171,7 +187,9 @@ TEST(Translation, WideConstraintsSampled) {
     c.rhs = total / 2 + (long long)(rng() % 5);
     std::vector<PbConstraint> cs = {c};
     SCOPED_TRACE("seed " + std::to_string(seed) + " run " + std::to_string(r));
-    EXPECT_EQ(pbt::check_sampled(cs, n, pbt::translate_like_bridge(cs, n), 60, rng), "")
+    EXPECT_EQ(
+        pbt::check_sampled(cs, n, pbt::translate_like_bridge(cs, n), 60, rng),
+        "")
         << pbt::to_string(cs);
   }
 }
@@ -196,7 +214,8 @@ TEST(Transform, ClauseAndSplitShapes) {
     PbSolver pb;
     vec<Lit> ps;
     vec<Int> Cs;
-    for (const char *n : {"x", "y", "z"}) ps.push(Lit(pb.getVar(n)));
+    for (const char *n : {"x", "y", "z"})
+      ps.push(Lit(pb.getVar(n)));
     Cs.push(Int(1));
     Cs.push(Int(2));
     Cs.push(Int(2));
@@ -280,7 +299,8 @@ TEST(Transform, IntervalMergeAndPropagation) {
     PbSolver pb;
     vec<Lit> ps;
     vec<Int> Cs;
-    Lit x = Lit(pb.getVar("x")), y = Lit(pb.getVar("y")), z = Lit(pb.getVar("z"));
+    Lit x = Lit(pb.getVar("x")), y = Lit(pb.getVar("y")),
+        z = Lit(pb.getVar("z"));
     ps.push(x);
     ps.push(y);
     Cs.push(Int(1));

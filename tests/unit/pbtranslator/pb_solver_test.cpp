@@ -27,8 +27,10 @@ std::string show(const Linear &c) {
   for (int i = 0; i < c.size; i++)
     s += std::to_string(c(i).value()) + "*" + (sign(c[i]) ? "~" : "") + "x" +
          std::to_string(var(c[i])) + " ";
-  s += "[" + (c.lower == Int_MIN ? std::string("-oo") : std::to_string(c.lower.value()));
-  s += "," + (c.upper == Int_MAX ? std::string("+oo") : std::to_string(c.upper.value()));
+  s += "[" + (c.lower == Int_MIN ? std::string("-oo")
+                                 : std::to_string(c.lower.value()));
+  s += "," + (c.upper == Int_MAX ? std::string("+oo")
+                                 : std::to_string(c.upper.value()));
   return s + "]";
 }
 
@@ -136,11 +138,13 @@ TEST(PbSolverNormalise, EqualityStoresBothHalves) {
 TEST(PbSolverArena, ManyAndLargeRecords) {
   PbSolver pb;
   std::vector<Lit> xs;
-  for (int i = 0; i < 700; i++) xs.push_back(Lit(pb.getVar(("v" + std::to_string(i)).c_str())));
+  for (int i = 0; i < 700; i++)
+    xs.push_back(Lit(pb.getVar(("v" + std::to_string(i)).c_str())));
   // A record beyond 1000 units gets a block of its own; many small ones
   // fill several blocks.
   Terms big;
-  for (int i = 0; i < 700; i++) big.add(1 + i % 3, xs[i]);
+  for (int i = 0; i < 700; i++)
+    big.add(1 + i % 3, xs[i]);
   pb.addConstr(big.ps, big.Cs, Int(5), 1);
   for (int r = 0; r < 3000; r++) {
     Terms t;
@@ -151,7 +155,8 @@ TEST(PbSolverArena, ManyAndLargeRecords) {
   EXPECT_EQ(pb.constraints[0]->size, 700);
   EXPECT_EQ(show(*pb.constraints[3000]), "1*x199 2*x200 3*x201 [3,+oo]");
   Int total = 0;
-  for (int i = 0; i < 700; i++) total += (*pb.constraints[0])(i);
+  for (int i = 0; i < 700; i++)
+    total += (*pb.constraints[0])(i);
   EXPECT_EQ(total, Int(6 * 233 + 1)); // weights 1, 2, 3 repeating, none cut
 }
 
@@ -187,7 +192,8 @@ void add_and_transform(std::vector<long long> coefs, long long rhs, int ineq,
   std::exit(0);
 }
 
-const char *too_large = "ERROR! Too large constants encountered in constraint.\n";
+const char *too_large =
+    "ERROR! Too large constants encountered in constraint.\n";
 
 } // namespace
 
@@ -195,19 +201,26 @@ const char *too_large = "ERROR! Too large constants encountered in constraint.\n
 // must not wrap around into a different constraint).
 TEST(PbSolverOverflowDeathTest, TooLargeConstantsExitWithStatusOne) {
   const long long big = 1LL << 62;
-  EXPECT_EXIT(add_and_transform({big, big}, 1, 1), testing::ExitedWithCode(1), too_large);
-  EXPECT_EXIT(add_and_transform({INT64_MAX, 1}, 1, 1), testing::ExitedWithCode(1), too_large);
-  EXPECT_EXIT(add_and_transform({INT64_MIN, 1}, 0, -1), testing::ExitedWithCode(1), too_large);
-  EXPECT_EXIT(add_and_transform({1, 1}, INT64_MIN, -1), testing::ExitedWithCode(1), too_large);
-  EXPECT_EXIT(add_and_transform({1, 1}, INT64_MIN, 0), testing::ExitedWithCode(1), too_large);
-  EXPECT_EXIT(add_and_transform({1, 1}, INT64_MAX, 2), testing::ExitedWithCode(1), too_large);
-  // Negative terms move their weight to the right-hand side.
-  EXPECT_EXIT(add_and_transform({-big, -big, -big}, -big, 1), testing::ExitedWithCode(1),
+  EXPECT_EXIT(add_and_transform({big, big}, 1, 1), testing::ExitedWithCode(1),
               too_large);
+  EXPECT_EXIT(add_and_transform({INT64_MAX, 1}, 1, 1),
+              testing::ExitedWithCode(1), too_large);
+  EXPECT_EXIT(add_and_transform({INT64_MIN, 1}, 0, -1),
+              testing::ExitedWithCode(1), too_large);
+  EXPECT_EXIT(add_and_transform({1, 1}, INT64_MIN, -1),
+              testing::ExitedWithCode(1), too_large);
+  EXPECT_EXIT(add_and_transform({1, 1}, INT64_MIN, 0),
+              testing::ExitedWithCode(1), too_large);
+  EXPECT_EXIT(add_and_transform({1, 1}, INT64_MAX, 2),
+              testing::ExitedWithCode(1), too_large);
+  // Negative terms move their weight to the right-hand side.
+  EXPECT_EXIT(add_and_transform({-big, -big, -big}, -big, 1),
+              testing::ExitedWithCode(1), too_large);
   EXPECT_EXIT(add_and_transform({INT64_MIN + 1, big}, INT64_MIN + 1, 1, true),
               testing::ExitedWithCode(1), too_large);
   // Fitting constants end normally.
-  EXPECT_EXIT(add_and_transform({INT64_MAX}, 1, 1), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(add_and_transform({INT64_MAX}, 1, 1), testing::ExitedWithCode(0),
+              "");
 }
 
 TEST(PbSolverMessages, VacuousClauseIsOneCommentLine) {

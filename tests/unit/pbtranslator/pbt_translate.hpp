@@ -2,8 +2,8 @@
 // exported clauses over ±v literals, for the translator's tests.
 #pragma once
 
-#include "tests/tools/lib/pbt_brute.hpp"
 #include "pbtranslator/pb_solver.hpp"
+#include "tests/tools/lib/pbt_brute.hpp"
 
 #include <cstdlib>
 #include <map>
@@ -13,10 +13,14 @@
 namespace pbt {
 
 inline int relation_code(const std::string &rel) {
-  if (rel == "<") return -2;
-  if (rel == "<=") return -1;
-  if (rel == "=") return 0;
-  if (rel == ">=") return 1;
+  if (rel == "<")
+    return -2;
+  if (rel == "<=")
+    return -1;
+  if (rel == "=")
+    return 0;
+  if (rel == ">=")
+    return 1;
   return 2;
 }
 
@@ -29,7 +33,8 @@ struct Translation {
 // Reads the clause store out as the bridge does: simplifyDB, exportClauses,
 // each translator literal mapped through to_program (fresh variables from
 // next_free for unnamed translator variables).
-inline Translation export_clauses(PbSolver &pb, std::map<int, long long> &to_program,
+inline Translation export_clauses(PbSolver &pb,
+                                  std::map<int, long long> &to_program,
                                   long long next_free) {
   Translation t;
   Finch::Solver &s = *pb.engine.finch;
@@ -43,11 +48,13 @@ inline Translation export_clauses(PbSolver &pb, std::map<int, long long> &to_pro
       it = to_program.emplace(var(p), next_free++).first;
     return sign(p) ? -it->second : it->second;
   };
-  for (Lit p : units) t.clauses.push_back({map_lit(p)});
+  for (Lit p : units)
+    t.clauses.push_back({map_lit(p)});
   t.n_units = units.size();
   for (Finch::Clause *c : cls) {
     Clause out;
-    for (int i = 0; i < c->size(); i++) out.push_back(map_lit((*c)[i]));
+    for (int i = 0; i < c->size(); i++)
+      out.push_back(map_lit((*c)[i]));
     t.clauses.push_back(out);
   }
   return t;
@@ -111,9 +118,11 @@ inline std::string check_equivalence(const std::vector<PbConstraint> &cs,
   bool any_model = false;
   for (long long bits = 0; bits < (1LL << n_vars); bits++) {
     std::vector<int> a((size_t)n_vars + 1, 0);
-    for (int v = 1; v <= n_vars; v++) a[(size_t)v] = (bits >> (v - 1)) & 1 ? 1 : -1;
+    for (int v = 1; v <= n_vars; v++)
+      a[(size_t)v] = (bits >> (v - 1)) & 1 ? 1 : -1;
     bool expected = true;
-    for (const PbConstraint &c : cs) expected = expected && holds(c, a);
+    for (const PbConstraint &c : cs)
+      expected = expected && holds(c, a);
     any_model = any_model || expected;
     bool actual = satisfiable(t.clauses, a);
     if (expected != actual) {
@@ -131,14 +140,16 @@ inline std::string check_equivalence(const std::vector<PbConstraint> &cs,
 
 // As check_equivalence, on `samples` random assignments (seeded) instead of
 // all of them, for constraints over too many variables to enumerate.
-inline std::string check_sampled(const std::vector<PbConstraint> &cs, int n_vars,
-                                 const Translation &t, int samples,
+inline std::string check_sampled(const std::vector<PbConstraint> &cs,
+                                 int n_vars, const Translation &t, int samples,
                                  std::mt19937_64 &rng) {
   for (int s = 0; s < samples; s++) {
     std::vector<int> a((size_t)n_vars + 1, 0);
-    for (int v = 1; v <= n_vars; v++) a[(size_t)v] = rng() % 2 ? 1 : -1;
+    for (int v = 1; v <= n_vars; v++)
+      a[(size_t)v] = rng() % 2 ? 1 : -1;
     bool expected = true;
-    for (const PbConstraint &c : cs) expected = expected && holds(c, a);
+    for (const PbConstraint &c : cs)
+      expected = expected && holds(c, a);
     if (expected != satisfiable(t.clauses, a))
       return std::string("sample ") + std::to_string(s) +
              (expected ? ": constraints hold, clauses unsatisfiable"
