@@ -1,0 +1,61 @@
+// Sequential weighted counters (Hoelldobler, Manthey and Steinke, "A
+// Compact Encoding of Pseudo-Boolean Constraints into SAT"): sum of w_i
+// over the true l_i at most k. After each position i but the last, a
+// unary register of k variables holds the partial sum of the weights of the
+// true literals among positions 0..i: s(i, j) is forced true once that
+// partial sum reaches j. The last position only forbids the overflow.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "encodings/card_common.hpp"
+#include "encodings/warnersenc.hpp"
+
+struct PBSequentialWeightedCounters {
+  template <class IDM, class ClSet, class LV, class WV>
+  static void encode_atmostN(IDM &imgr, ClSet &cs, LV &lits, WV &weights,
+                             const long long &k) {
+    std::vector<long long> l(lits.begin(), lits.end());
+    std::vector<long long> w(weights.begin(), weights.end());
+    long long kk = k;
+    if (normalize(imgr, cs, l, w, kk))
+      return;
+    trans(imgr, cs, l, w, kk);
+  }
+
+  template <class IDM, class ClSet>
+  static bool normalize(IDM &imgr, ClSet &cs, std::vector<long long> &lits,
+                        std::vector<long long> &weights, long long &k) {
+    return WarnersEnc::normalize(imgr, cs, lits, weights, k);
+  }
+
+  // Four passes; register variables are numbered in the order of their
+  // first use. Every weight is at least 1 and at most k here.
+  template <class IDM, class ClSet>
+  static void trans(IDM &imgr, ClSet &cs, std::vector<long long> &lits,
+                    std::vector<long long> &weights, long long k) {
+    using enc_detail::add_clause;
+    long long n = static_cast<long long>(lits.size());
+    LIntPairVarMap map;
+    map.reserve(n > 1 ? static_cast<std::size_t>((n - 1) * (k < 64 ? k : 64)) : 0);
+    auto s = [&](long long i, long long j) {
+      return CardUtils::mk_yvar(imgr, map, std::pair<long long, long long>(i, j));
+    };
+    if (n >= 3 && k >= 1)
+      for (long long i = 1; i <= n - 2; ++i)
+        for (long long j = 1; j <= k; ++j)
+          add_clause(cs, {-s(i - 1, j), s(i, j)});
+    if (n >= 2)
+      for (long long i = 0; i <= n - 2; ++i)
+        for (long long j = 1; j <= weights[i]; ++j)
+          add_clause(cs, {-lits[i], s(i, j)});
+    for (long long i = 1; i <= n - 2; ++i)
+      if (weights[i] < k)
+        for (long long j = 1; j <= k - weights[i]; ++j)
+          add_clause(cs, {-s(i - 1, j), -lits[i], s(i, j + weights[i])});
+    if (n >= 2)
+      for (long long i = 1; i <= n - 1; ++i)
+        add_clause(cs, {-s(i - 1, (k - weights[i]) + 1), -lits[i]});
+  }
+};

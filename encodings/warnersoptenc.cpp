@@ -1,0 +1,3 @@
+#include "encodings/warnersoptenc.hpp"
+
+bool WarnersOptEnc::use_equiv = true;
