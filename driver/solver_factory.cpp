@@ -5,6 +5,8 @@
 // A code without a row ends the run with "Unavailable ZOR algorithm".
 #include <vector>
 
+#include "coreguided/nzor1.hpp"
+#include "coreguided/zor1.hpp"
 #include "driver/zorapp.hpp"
 #include "framework/mxsat_solver.hpp"
 #include "model/runtime_msgs.hpp"
@@ -22,11 +24,12 @@ struct SolverRow {
 
 // clang-format off
 const std::vector<SolverRow> kSolvers = {
+  {ZOR_Algorithms::ZOR1, make<ZOR1>},
 };
 // clang-format on
 
 // Built instead of the algorithm's class when ZORConfig::incr_mode is set.
-const SolverMaker kIncrementalSolver = nullptr;
+const SolverMaker kIncrementalSolver = make<NZOR1>;
 
 SolverMaker find_maker() {
   if (ZORConfig::incr_mode)

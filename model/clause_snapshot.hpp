@@ -1,0 +1,34 @@
+// A copy of a clause set's literals and weights taken before solving, so
+// that a model can be checked against the input as it was read: algorithms
+// relax clauses in place, change weights and add split copies, none of
+// which may change what a model costs.
+#pragma once
+
+#include <vector>
+
+#include "model/basic_clset.hpp"
+
+class ClauseSnapshot {
+public:
+  void take(const BasicClauseSet &set);
+  bool empty() const { return clauses_.empty(); }
+
+  // Outcome of checking a model: whether every hard clause holds and the
+  // total weight of the falsified soft clauses (saturating at the largest
+  // 64-bit value). A literal over a variable without model entry is false.
+  struct Result {
+    bool hard_ok = true;
+    long long hard_falsified = 0;
+    long long soft_falsified = 0;
+    long long cost = 0;
+  };
+  Result check(const std::vector<long long> &model) const;
+
+private:
+  struct Entry {
+    LitVector lits;
+    long long weight;
+    bool hard;
+  };
+  std::vector<Entry> clauses_;
+};
