@@ -80,6 +80,18 @@ long long ExtendedUnsatBMOSolver::solve(BasicClauseSet &cls,
   cond_ = validate_bmo_conditions(cls);
   if (ZORConfig::verbosity >= 4)
     prt_bmo_chk_msg(cond_);
+  if (cond_ == BMOConds::Partial) {
+    // A level holding several weights is solved by splitting its heavier
+    // clauses; hardening the level afterwards would force the split
+    // originals true and cut off optimal models of the lower levels. Only
+    // levels of one weight each are solved level by level.
+    std::cout << cprefix();
+    Warn("Partial BMO condition only; Running default Weighted MaxSAT "
+         "solver!");
+    cost = run_def_mxsat_solver(cls, static_cast<unsigned long long>(nvars_),
+                                0);
+    return cost;
+  }
   if (cond_ == BMOConds::None) {
     std::cout << cprefix();
     Warn("No BMO condition identified; Running default Weighted MaxSAT "
