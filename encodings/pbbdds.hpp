@@ -1,13 +1,8 @@
 // Holder of the BDD pseudo-Boolean encoding (pseudo-Boolean code 1): the
 // constraints given between two finalisations are handed, as one batch, to
-// the pseudo-Boolean translator, whose clauses come back into the caller's
-// set at finalize.
-//
-// The translator bridge (PbCons) is not part of this build yet: the three
-// encoder entries end the run with "BDD pseudo-Boolean encoding not
-// available" (tool_abort, exit status 5) rather than encode nothing, and
-// initialize and finalize have no batch to open or close. The bridge fills
-// in pbbdds.cpp; the dispatch needs no change.
+// the pseudo-Boolean translator through its bridge PbCons; the translated
+// clauses come back into the caller's set, all hard, at finalize. Nothing
+// reaches any clause set before then.
 #pragma once
 
 #include <vector>
@@ -20,7 +15,8 @@ class PbCons; // the translator bridge of one batch
 struct PBBDDs {
   static PbCons *translator; // the current batch, null when none
 
-  // Opens a new batch (a new translator).
+  // Opens a new batch (a new translator); a batch still open is discarded
+  // unconverted.
   static void initialize();
   // Store sum of weights[i] * lits[i] (at most, exactly, at least) k in the
   // current batch, opening one when there is none.
@@ -34,9 +30,7 @@ struct PBBDDs {
                                   const std::vector<long long> &weights,
                                   const long long &k);
   // Translates the batch into hard clauses of clset (fresh variables from
-  // imgr) and closes it; nothing when no batch is open.
+  // imgr) and closes it; nothing when no batch is open. Unsatisfiable
+  // constraints leave the empty clause in clset.
   static void finalize(IDManager &imgr, BasicClauseSet &clset);
 };
-
-// Ends the run: this build has no BDD pseudo-Boolean encoding.
-[[noreturn]] void pbbdd_encoding_unavailable();
