@@ -80,14 +80,25 @@ std::size_t format_general(double v, char *out) {
     return n;
   }
   // Six significant digits d[0..5] and the decimal exponent e of d[0].
+  // Scaling in extended precision (powers of ten up to 10^27 are exact)
+  // rounds as the exact binary value does, ties of the decimal text aside.
   int e = static_cast<int>(std::floor(std::log10(v)));
-  long long m = std::llround(v * std::pow(10.0, 5 - e));
+  auto six_digits = [v](int exp10) {
+    long double x = v;
+    int k = 5 - exp10;
+    if (k >= 0)
+      x *= std::pow(10.0L, static_cast<long double>(k));
+    else
+      x /= std::pow(10.0L, static_cast<long double>(-k));
+    return std::llround(x);
+  };
+  long long m = six_digits(e);
   if (m >= 1000000) {
-    m = (m + 5) / 10;
     ++e;
+    m = six_digits(e);
   } else if (m < 100000) {
-    m = std::llround(v * std::pow(10.0, 6 - e));
     --e;
+    m = six_digits(e);
   }
   if (m >= 1000000) { // rounding carried into a seventh digit
     m /= 10;

@@ -1,0 +1,280 @@
+// The signal path (handlers and finishup, before and after the objects are
+// published, with and without a reported cost), the result lines and the
+// banner. Each case runs in a child process: the signal path ends it.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "driver/startup.hpp"
+#include "driver/zorapp.hpp"
+#include "driver_capture.hpp"
+#include "model/zor_config.hpp"
+#include "model/zor_tool_objects.hpp"
+
+namespace {
+
+class SignalPath : public testing::Test {
+protected:
+  void SetUp() override {
+    ZORConfig::comp_format = true;
+    ZORConfig::lst_model = true;
+    ZORConfig::verbosity = 1;
+    set.top_weight = 10;
+    std::vector<long long> h{1, 2}, s{-1};
+    set.create_clause(h)->weight = 10;
+    set.create_clause(s)->weight = 3;
+  }
+  void publish() {
+    publish_tool_objects(imgr, set, model, 2, 2, &mincost);
+  }
+  static bool ends_with_cpu_line(const std::string &out, const char *pfx) {
+    return std::regex_search(
+        out, std::regex(std::string("\n") + pfx +
+                        "CPU Time: [0-9.e+-]+\n$"));
+  }
+
+  IDManager imgr;
+  BasicClauseSet set;
+  std::vector<long long> model{0, 1, -1};
+  long long mincost = LLONG_MAX;
+};
+
+TEST_F(SignalPath, SignalBeforePublishingTouchesNothing) {
+  Captured r = run_captured([] {
+    install_signal_handlers();
+    raise(SIGTERM);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c Kestrane received external signal SIGTERM. "
+                        "Terminating ...\nc o Top\ns UNKNOWN\nc CPU Time: ",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_TRUE(ends_with_cpu_line(r.out, "c "));
+}
+
+TEST_F(SignalPath, NoReportedCostGivesTop) {
+  // A finite top weight and a model, but no algorithm reported a cost: the
+  // largest 64-bit value must not be printed as a bound.
+  Captured r = run_captured([&] {
+    publish();
+    install_signal_handlers();
+    raise(SIGALRM);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c Kestrane received timeout signal. Terminating "
+                        "...\nc o Top\ns UNKNOWN\n",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_EQ(r.out.find("9223372036854775807"), std::string::npos);
+}
+
+TEST_F(SignalPath, ReportedCostWithModel) {
+  Captured r = run_captured([&] {
+    publish();
+    ZORToolObjects::report_cost(3);
+    install_signal_handlers();
+    raise(SIGINT);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c Kestrane received external signal SIGINT. "
+                        "Terminating ...\nc o 3 LB\ns UNKNOWN\nv 1 -2 \n"
+                        "c CPU Time: ",
+                        0),
+            0u)
+      << r.out;
+}
+
+TEST_F(SignalPath, ReportedCostOutsideTheEvaluationFormat) {
+  ZORConfig::comp_format = false;
+  Captured r = run_captured([&] {
+    publish();
+    ZORToolObjects::report_cost(3);
+    finishup();
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("o 3 LB\ns UNKNOWN\nCPU Time: ", 0), 0u) << r.out;
+  // The model is printed outside the format only from verbosity 5 on.
+  ZORConfig::verbosity = 5;
+  r = run_captured([&] {
+    publish();
+    ZORToolObjects::report_cost(3);
+    finishup();
+  });
+  EXPECT_EQ(r.out.rfind("o 3 LB\ns UNKNOWN\nMaxSAT model: 1 -2 \nCPU Time: ",
+                        0),
+            0u)
+      << r.out;
+}
+
+TEST_F(SignalPath, FalsifiedHardClauseIsReported) {
+  model = {0, -1, -1};
+  Captured r = run_captured([&] {
+    publish();
+    ZORToolObjects::report_cost(0);
+    SIG_handler(SIGHUP);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("c o 0 LB\ns UNKNOWN\nUnsat hard clause: 1 2 0  w/ "
+                       "cost: 10\nv -1 -2 \n"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(SignalPath, EmptyModelGivesTop) {
+  model.clear();
+  Captured r = run_captured([&] {
+    publish();
+    ZORToolObjects::report_cost(2);
+    SIG_handler(SIGQUIT);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("c o Top\ns UNKNOWN\n"), std::string::npos) << r.out;
+}
+
+TEST_F(SignalPath, AfterUnpublishingNothingIsRead) {
+  Captured r = run_captured([&] {
+    publish();
+    ZORToolObjects::report_cost(3);
+    unpublish_tool_objects();
+    SIG_handler(SIGTERM);
+  });
+  EXPECT_NE(r.out.find("c o Top\n"), std::string::npos) << r.out;
+}
+
+TEST_F(SignalPath, NamesAndUnlistedSignal) {
+  Captured seg = run_captured([] { SIG_handler(SIGSEGV); });
+  EXPECT_EQ(seg.status, 1);
+  EXPECT_EQ(seg.out.rfind("c Kestrane received external signal . "
+                          "Terminating ...\n",
+                          0),
+            0u);
+  Captured bad = run_captured([] { SIG_handler(SIGUSR1); });
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.out, "Invalid signal received...\n");
+}
+
+TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
+  Captured r = run_captured([] {
+    install_signal_handlers();
+    kill(getpid(), SIGABRT);
+    std::cout << "still running" << std::endl;
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "c Kestrane received abort signal. Terminating ...\nstill running\n");
+}
+
+TEST_F(SignalPath, HandledSignalsAreBlockedWhileOneIsHandled) {
+  install_signal_handlers();
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGSEGV, SIGALRM, SIGABRT}) {
+    struct sigaction sa;
+    ASSERT_EQ(sigaction(sig, nullptr, &sa), 0);
+    for (int other : {SIGHUP, SIGINT, SIGTERM, SIGALRM})
+      EXPECT_TRUE(sigismember(&sa.sa_mask, other)) << sig << " " << other;
+  }
+  signal(SIGHUP, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
+  signal(SIGQUIT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGSEGV, SIG_DFL);
+  signal(SIGALRM, SIG_DFL);
+  signal(SIGABRT, SIG_DFL);
+}
+
+TEST_F(SignalPath, PendingOutputComesFirst) {
+  // Text still in the stdio buffer when the signal comes is written before
+  // the handler's own lines.
+  Captured r = run_captured([] {
+    install_signal_handlers();
+    std::printf("progress line\n"); // fully buffered: stdout is a pipe
+    raise(SIGTERM);
+  });
+  EXPECT_EQ(r.out.rfind("progress line\nc Kestrane received external", 0), 0u)
+      << r.out;
+}
+
+// ---- Result lines and banner -------------------------------------------------
+
+class Results : public SignalPath {};
+
+TEST_F(Results, OptimumInTheEvaluationFormat) {
+  Captured r = run_captured([&] {
+    print_results(Kestrane::instance(), model, 2, 3, true);
+  });
+  EXPECT_EQ(r.out.rfind("o 3\ns OPTIMUM FOUND\nv 1 -2 \nc CPU Time: ", 0), 0u)
+      << r.out;
+  EXPECT_TRUE(ends_with_cpu_line(r.out, "c "));
+}
+
+TEST_F(Results, UnsatisfiableAndPlainFormat) {
+  Captured r = run_captured([&] {
+    print_results(Kestrane::instance(), model, 2, -1, true);
+  });
+  EXPECT_EQ(r.out.rfind("s UNSATISFIABLE\nc CPU Time: ", 0), 0u) << r.out;
+  ZORConfig::comp_format = false;
+  r = run_captured([&] {
+    print_results(Kestrane::instance(), model, 2, 3, true);
+  });
+  EXPECT_EQ(r.out, "Minimum cost of unsatisfied clauses: 3\n");
+}
+
+TEST_F(Results, ObjectiveValueOnTheOrdinaryRoadOnly) {
+  ZORConfig::pbo_minimization_function = {{1, 5}, {2, 7}};
+  Captured ordinary = run_captured([&] {
+    print_results(Kestrane::instance(), model, 2, 3, true);
+  });
+  Captured bmo = run_captured([&] {
+    print_results(Kestrane::instance(), model, 2, 3, false);
+  });
+  ZORConfig::pbo_minimization_function.clear();
+  EXPECT_EQ(ordinary.out.rfind("o 5\n", 0), 0u) << ordinary.out;
+  EXPECT_EQ(bmo.out.rfind("o 3\n", 0), 0u) << bmo.out;
+}
+
+TEST_F(Results, Banners) {
+  KestraneExtended &f = Kestrane::instance();
+  Captured r = run_captured([&] { print_header(f, "x.wcnf"); });
+  std::istringstream lines(r.out);
+  std::string first, last;
+  std::getline(lines, first);
+  EXPECT_EQ(first, "c *** Kestrane MaxSAT solver ***");
+  EXPECT_NE(r.out.find("\nc *** instance: x.wcnf ***\nc \n"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("c \\*\\*\\* release date: "
+                                                  ".+ \\*\\*\\*\n")));
+  ZORConfig::comp_format = false;
+  r = run_captured([&] { print_header(f, "x.wcnf"); });
+  EXPECT_EQ(r.out, "Running instance: x.wcnf\n");
+}
+
+TEST_F(Results, LogFileBanner) {
+  KestraneExtended &f = Kestrane::instance();
+  std::string dir = testing::TempDir() + "kestrane-log-test";
+  ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+  Captured r = run_captured([&] {
+    if (chdir(dir.c_str()) != 0)
+      _exit(9);
+    ZORConfig::logging = true;
+    print_header(f, "x.wcnf");
+  });
+  std::ifstream in(dir + "/kestrane.log");
+  std::stringstream log;
+  log << in.rdbuf();
+  EXPECT_EQ(log.str(), r.out);
+  EXPECT_EQ(r.out.rfind("c *** Kestrane MaxSAT Solver ***\nc *** Kestrane, "
+                        "version ",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_NE(r.out.find(" ***\nc \n"), std::string::npos);
+}
+
+} // namespace
