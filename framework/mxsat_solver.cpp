@@ -1,0 +1,61 @@
+#include "framework/mxsat_solver.hpp"
+
+#include "model/runtime_msgs.hpp"
+
+void IterMaxSATSolver::init(IDManager &m, BasicClauseSet &s,
+                            std::vector<long long> &mdl) {
+  imgr = &m;
+  clset = &s;
+  model = &mdl;
+}
+
+void IterMaxSATSolver::reset() {
+  imgr = nullptr;
+  clset = nullptr;
+  model = nullptr;
+  relax_map.clear();
+}
+
+UnsatMaxSATSolver::UnsatMaxSATSolver() { rvar_cl_map.reserve(100); }
+
+void UnsatMaxSATSolver::init(IDManager &m, BasicClauseSet &s,
+                             std::vector<long long> &mdl) {
+  imgr = &m;
+  clset = &s;
+  model = &mdl;
+}
+
+void UnsatMaxSATSolver::reset() {
+  imgr = nullptr;
+  clset = nullptr;
+  model = nullptr;
+  core.clear();
+  rvar_cl_map.clear();
+  prop_vars.clear();
+  cl_pvar_map.clear();
+  cl_rvars_map.clear();
+  cl_lists_map.clear();
+  relaxed_cls.clear();
+  attachments_.clear();
+}
+
+bool UnsatMaxSATSolver::chk_unsat_clause(BasicClause *c) {
+  auto it = cl_rvars_map.find(c);
+  if (it == cl_rvars_map.end() || it->second.empty() || !model)
+    return false;
+  // The model holds variable r at entry r.
+  for (long long r : it->second)
+    if (r > 0 && static_cast<unsigned long long>(r) < model->size() &&
+        (*model)[static_cast<std::size_t>(r)] > 0)
+      return true;
+  return false;
+}
+
+long long UnsatMaxSATSolver::sum_weights(BasicClauseSet &set) {
+  long long sum = 0;
+  for (BasicClause *c : set)
+    if (c->weight < set.top_weight &&
+        __builtin_add_overflow(sum, c->weight, &sum))
+      Abort("Sum of soft clause weights exceeds the 64-bit range");
+  return sum;
+}

@@ -1,0 +1,220 @@
+// The solver class tree that every MaxSAT algorithm derives from. The
+// factory builds one solver; the facade binds it to the identifier manager,
+// the input clause set and the model vector with `init` (before the input
+// is read, so `solve` takes the problem from the set when it runs), calls
+// `solve` and finally `reset`.
+//
+// `UnsatMaxSATSolver` carries the relaxation bookkeeping that the core-guided
+// and search algorithms share: which relaxation variables were added to
+// which soft clause, propagation variables, per-clause clause lists, and the
+// attaching of working clause sets (bound constraints) to the problem set.
+// The solver owns its maps and lists; clauses belong to the ClauseRegistry,
+// the three bound objects to the caller.
+#pragma once
+
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "model/basic_clset.hpp"
+#include "model/id_manager.hpp"
+
+class Core;
+class TernWrapperSort;
+
+class MaxSATSolver {
+public:
+  virtual ~MaxSATSolver() = default;
+  virtual void init(IDManager &imgr, BasicClauseSet &clset,
+                    std::vector<long long> &model) = 0;
+  virtual void reset() = 0;
+  // The optimum cost, or -1 when the hard clauses are unsatisfiable, no
+  // upper bound exists or the algorithm is not available.
+  virtual long long solve() = 0;
+};
+
+// Base of the iterative binary-search solver.
+class IterMaxSATSolver : public MaxSATSolver {
+public:
+  void init(IDManager &imgr, BasicClauseSet &clset,
+            std::vector<long long> &model) override;
+  void reset() override;
+
+  IDManager *imgr = nullptr;
+  BasicClauseSet *clset = nullptr;
+  std::vector<long long> *model = nullptr;
+  // Relaxed soft clause -> its relaxation variable, filled by the subclass.
+  std::unordered_map<BasicClause *, long long, ClPtrHash, ClPtrEqual>
+      relax_map;
+};
+
+// Base of every core-guided and search algorithm.
+class UnsatMaxSATSolver : public MaxSATSolver {
+public:
+  UnsatMaxSATSolver();
+  ~UnsatMaxSATSolver() override = default;
+
+  // Stores the three references, nothing else.
+  void init(IDManager &imgr, BasicClauseSet &clset,
+            std::vector<long long> &model) override;
+  // Drops the references, the core and every map and list.
+  void reset() override;
+
+  // Whether the model falsifies c: true when one of c's recorded relaxation
+  // variables r is true in the bound model (model entry r > 0); false for a
+  // clause never relaxed.
+  bool chk_unsat_clause(BasicClause *c);
+  // Sum of the weights of set's soft clauses; a sum beyond 64 bits ends the
+  // run with an error.
+  long long sum_weights(BasicClauseSet &set);
+
+  // --- Relaxation bookkeeping (relax_bookkeeping.cpp) ---
+
+  // requires: init. Appends a fresh variable r to c (re-keyed in the
+  // registry) and records it; returns r.
+  long long add_relaxation_var(BasicClause *c);
+  // Records r as a relaxation variable of c (c listed among the relaxed
+  // clauses, r -> c unless r is known, r appended to c's list); with
+  // ZORConfig::use_added_relax_cls also ties r to c's propagation variable.
+  void register_relaxation_var(BasicClause *c, long long r);
+  // c's variable when exactly one is recorded for it, else 0.
+  long long get_unique_relax_var(BasicClause *c);
+  // For each soft clause of cls (set's top weight decides) its unique
+  // relaxation variable, or a fresh one, appended to rvars with the
+  // clause's weight appended to weights.
+  void relax_core_clauses(std::vector<BasicClause *> &cls, BasicClauseSet &set,
+                          std::vector<long long> &rvars,
+                          std::vector<long long> &weights);
+  // Gives every soft clause of set without a unique relaxation variable a
+  // fresh one.
+  void relax_all_soft_clauses_unrelaxed(BasicClauseSet &set);
+  // Appends every recorded relaxation variable whose clause is still soft
+  // in the input set, with the clause's current weight (map order).
+  void get_relax_vars_and_weights(std::vector<long long> &rvars,
+                                  std::vector<long long> &weights);
+  // A fresh propagation variable p for c (c keeps its first one). With
+  // ZORConfig::use_added_relax_cls, p implies every non-relaxation literal
+  // of c false (hard clauses in the input set). Returns p.
+  long long add_propagation_var(BasicClause *c);
+  // r implies c's propagation variable (made when c has none).
+  void relate_prop_relax_var(BasicClause *c, long long r);
+  // The hard clause {a, b}, created through the registry and inserted into
+  // the input set (whose default clause type becomes hard).
+  BasicClause *add_hard_binary_clause(long long a, long long b);
+  // Puts part's clauses into whole's member set (no references, types or
+  // counters change) and remembers which of them were not there before.
+  void attach_clause_set(BasicClauseSet &part, BasicClauseSet &whole);
+  // Takes the clauses that the attach of part to whole put there out of
+  // whole again (whole is then as before the attach; without an attach,
+  // every clause of part leaves whole), then releases part's clauses
+  // (clear_direct) and empties part.
+  void detach_clause_set(BasicClauseSet &part, BasicClauseSet &whole);
+
+  IDManager *imgr = nullptr;
+  BasicClauseSet *clset = nullptr;
+  std::vector<long long> *model = nullptr;
+  // Soft clauses of the last unsatisfiable core (filled by the SAT wrapper).
+  std::vector<BasicClause *> core;
+  // Relaxation variable -> the clause it was added to (first record kept).
+  std::unordered_map<long long, BasicClause *, XLIntHash, XLIntEqual>
+      rvar_cl_map;
+  // Every propagation variable made.
+  std::unordered_set<long long, XLIntHash, XLIntEqual> prop_vars;
+  // Clause -> its propagation variable (first one kept).
+  std::unordered_map<BasicClause *, long long, ClPtrHash, ClPtrEqual>
+      cl_pvar_map;
+  // Clause -> every relaxation variable recorded for it, in record order.
+  // An entry exists only once a variable was recorded.
+  std::unordered_map<BasicClause *, std::vector<long long>, ClPtrHash,
+                     ClPtrEqual>
+      cl_rvars_map;
+  // Clause -> a list of clauses kept for it by an algorithm.
+  std::unordered_map<BasicClause *, std::vector<BasicClause *>, ClPtrHash,
+                     ClPtrEqual>
+      cl_lists_map;
+  // Every clause that received a relaxation variable, once per variable.
+  std::vector<BasicClause *> relaxed_cls;
+  // Top variable when the algorithm's solve began; -1 until an algorithm
+  // that needs it sets it.
+  long long num_input_vars = -1;
+
+private:
+  long long fresh_var();
+  // Clauses that attach_clause_set put into a set, per (part, whole).
+  struct Attachment {
+    BasicClauseSet *part;
+    BasicClauseSet *whole;
+    std::vector<BasicClause *> added;
+  };
+  std::vector<Attachment> attachments_;
+};
+
+// Base of the bounded algorithms: adds the hardening map.
+class UnsatMaxSATSolverWithBounds : public UnsatMaxSATSolver {
+public:
+  // Soft clause -> the weight by which hardening tests it.
+  std::map<BasicClause *, long long> hardening_map;
+
+  // --- Initial bounds, lower-bound heuristics, hardening (mxsat_bounds.cpp)
+  // ub: the relaxed run's bound (-1: hard clauses unsatisfiable, then
+  // nothing else is done); lb: the lower-bound heuristic's value (left as
+  // given without one); cores receives the heuristic's cores (owned by the
+  // caller); bmodel the bound's model (entry v-1 for variable v).
+  void set_initial_bounds(IDManager &imgr, BasicClauseSet &clset,
+                          TernWrapperSort &solver,
+                          std::vector<long long> &model,
+                          std::vector<bool> &bmodel,
+                          std::vector<BasicClause *> &core, long long &count,
+                          std::vector<Core *> &cores, long long &lb,
+                          long long &ub);
+  void set_initial_bounds(IDManager &imgr, BasicClauseSet &clset,
+                          TernWrapperSort &solver,
+                          std::vector<long long> &model,
+                          std::vector<BasicClause *> &core, long long &count,
+                          std::vector<Core *> &cores, long long &lb,
+                          long long &ub);
+  // The same; the heuristic's cores are deleted.
+  void set_initial_bounds(IDManager &imgr, BasicClauseSet &clset,
+                          TernWrapperSort &solver,
+                          std::vector<long long> &model,
+                          std::vector<BasicClause *> &core, long long &count,
+                          long long &lb, long long &ub);
+  // Sum over disjoint cores of each core's smallest soft weight: each core
+  // found is relaxed, recorded and set aside until the rest is satisfiable.
+  long long lower_bound_ZOR3_heuristic(IDManager &imgr, BasicClauseSet &clset,
+                                       TernWrapperSort &solver,
+                                       std::vector<long long> &model,
+                                       std::vector<BasicClause *> &core,
+                                       long long &count,
+                                       std::vector<Core *> &cores,
+                                       long long ub);
+  // The same with the soft clauses shown in weight strata, heaviest first.
+  long long lower_bound_ZOR3Strat_heuristic(
+      IDManager &imgr, BasicClauseSet &clset, TernWrapperSort &solver,
+      std::vector<long long> &model, std::vector<BasicClause *> &core,
+      long long &count, std::vector<Core *> &cores, long long ub);
+  // Subtracts each core's smallest weight from its clauses instead of
+  // taking the core out; cores sharing clauses are merged.
+  long long lower_bound_subtraction_heuristic(
+      IDManager &imgr, BasicClauseSet &clset, TernWrapperSort &solver,
+      std::vector<long long> &model, std::vector<BasicClause *> &core,
+      long long &count, std::vector<Core *> &cores, long long ub);
+  // Makes hard every mapped soft clause whose weight lb cannot afford.
+  void hardening(std::vector<Core *> &cores, IDManager &imgr,
+                 BasicClauseSet &clset, long long lb, long long ub);
+  // Prints the weighted at-most constraint (above verbosity 4).
+  void show_atmost_constraint(std::vector<long long> &lits,
+                              std::vector<long long> &weights, long long &rhs);
+  // Ends the run unless every soft clause weighs at most 1.
+  void accept_only_unweighted(BasicClauseSet &clset);
+
+private:
+  void take_ub_from_file(IDManager &imgr, BasicClauseSet &clset,
+                         std::vector<long long> &model,
+                         std::vector<bool> &bmodel, long long &ub);
+  long long take_out_core(BasicClauseSet &clset,
+                          std::vector<BasicClause *> &core,
+                          std::vector<Core *> &cores, long long ub,
+                          std::vector<BasicClause *> &aside);
+};

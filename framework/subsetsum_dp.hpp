@@ -1,0 +1,23 @@
+// The next reachable cost: the smallest sum of a subset of the soft
+// weights that exceeds a bound k, so that weighted searches that raise a
+// lower bound step by step skip values no assignment can cost.
+#pragma once
+
+#include <vector>
+
+class Subsetsum {
+public:
+  // The smallest subset sum s > k (s > 0), or -1 when none exists. Weights
+  // of 0 or less are ignored. Sums are exact in 64 bits; when the sums are
+  // too large for the dynamic programme the answer is the smallest value
+  // that the true answer can have (k + 1, at least the smallest weight), so
+  // a search that steps to it never steps over the optimum.
+  long long solve(const std::vector<long long> &weights, long long k);
+
+  void show_vector(std::vector<int> &v);
+  void show_vector(std::vector<bool> &v);
+
+  // Above this many bit operations the programme falls back as described.
+  static constexpr unsigned long long kMaxWork = 1ULL << 31;
+  static constexpr unsigned long long kMaxTotal = 1ULL << 28;
+};
