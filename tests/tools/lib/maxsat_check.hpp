@@ -1,0 +1,54 @@
+// Judging a MaxSAT solver's answer: the "s ", "o " and "v " lines of its
+// standard output are read, the model is replayed against the instance, and
+// the cost is compared with an oracle's optimum. The oracle itself is the
+// brute force, clasp and z3, which must agree with each other.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/tools/lib/maxsat_instance.hpp"
+
+namespace mxs {
+
+struct SolverAnswer {
+  std::string status;     // text after the last "s "; empty when none
+  bool has_cost = false;  // the last "o " line holding a plain integer
+  long long cost = 0;
+  bool has_model = false;  // "v " lines seen
+  std::vector<signed char> model;  // entry v: 1, -1, or 0 (printed "v=0")
+  std::string model_error;         // a malformed "v " item
+  bool unavailable = false;        // the output says "Unavailable"
+};
+
+SolverAnswer parse_answer(const std::string& output);
+
+struct Verdict {
+  bool ok = false;
+  std::string message;  // what is wrong, or a summary when ok
+};
+
+// expected: the oracle's optimum. check_model: replay the "v " line (only
+// meaningful for clause instances, whose variables keep their numbers).
+Verdict judge(const Instance& inst, const SolverAnswer& a, const Optimum& expected,
+              bool check_model);
+
+struct OracleOptions {
+  bool brute = true;  // used when the instance is small enough
+  bool clasp = true;  // used when it can judge the instance
+  bool z3 = true;
+  std::string scratch_dir = "/tmp";
+  double timeout_s = 60;
+};
+
+struct OracleAnswer {
+  bool ok = false;  // at least one oracle answered and all that answered agree
+  Optimum opt;
+  int answers = 0;     // how many oracles answered
+  int timeouts = 0;    // how many ran out of time
+  std::string detail;  // each oracle's answer, e.g. "brute=5 clasp=5 z3=5"
+};
+
+OracleAnswer oracle_optimum(const Instance& inst, const OracleOptions& opt);
+
+}  // namespace mxs
