@@ -40,9 +40,9 @@ Solver::~Solver() {}
 // Problem specification
 
 Var Solver::newVar(bool sign, bool dvar) {
-  if (nVars() >= max_vars)
+  if (nVars() >= var_limit)
     fatal("too many variables: the limit is %d (literal 2v+1 must fit 32 bits)",
-          max_vars);
+          var_limit);
   int v = nVars();
   watches.init(mkLit(v, false));
   watches.init(mkLit(v, true));

@@ -158,6 +158,8 @@ class Solver {
     explicit VarOrderLt(const vec<double>& act) : activity(&act) {}
   };
 
+  int var_limit = max_vars;  // newVar refuses to pass this count
+
   bool ok = true;
   vec<CRef> clauses;  // problem clauses
   vec<CRef> learnts;  // learned clauses

@@ -37,9 +37,10 @@ class OutOfMemoryException : public std::exception {
 using Var = int;
 constexpr Var var_Undef = -1;
 
-// Largest number of variables: the negative literal of the last variable,
-// 2v+1, must still fit a 32-bit signed integer.
-constexpr int max_vars = 1 << 30;
+// Largest number of variables. The negative literal of the last variable,
+// 2v+1, and the size of the per-literal watch lists, 2v+2, must fit a 32-bit
+// signed integer: variables 0 .. 2^30 - 2.
+constexpr int max_vars = (1 << 30) - 1;
 
 struct Lit {
   int x;

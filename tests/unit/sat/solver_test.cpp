@@ -26,6 +26,14 @@ class TestSolver : public Solver {
   using Solver::learnts;
   using Solver::locked;
   using Solver::reduceDB;
+  using Solver::var_limit;
+};
+
+// Stands for a literal list too long for the clause header's size field,
+// without the memory such a list would take.
+struct OversizedLits {
+  int size() const { return max_clause_size + 1; }
+  Lit operator[](int) const { return mkLit(1); }
 };
 
 vec<Lit>& lits(vec<Lit>& out, std::initializer_list<int> dimacs) {
@@ -187,6 +195,26 @@ TEST(WrenSolverDeathTest, LiteralOfAnUncreatedVariableIsRefused) {
         s.addClause_(ps);
       },
       testing::ExitedWithCode(3), "\\*\\*\\* wren: literal -6");
+}
+
+TEST(WrenSolverDeathTest, UnrepresentableSizesAreRefused) {
+  // The variable limit keeps 2v+1 and the watch-list size within 32 bits;
+  // a solver with a lowered limit shows the refusal without the memory.
+  EXPECT_EQ(max_vars, (1 << 30) - 1);
+  EXPECT_EQ(mkLit(max_vars - 1, true).x, INT_MAX - 2);
+  EXPECT_EXIT(
+      {
+        TestSolver s;
+        s.var_limit = 5;
+        make_vars(s, 5);
+      },
+      testing::ExitedWithCode(3), "\\*\\*\\* wren: too many variables: the limit is 5");
+  EXPECT_EXIT(
+      {
+        ClauseAllocator a;
+        a.alloc(OversizedLits(), false);
+      },
+      testing::ExitedWithCode(3), "wren: clause of 134217728 literals exceeds the limit of 134217727");
 }
 
 TEST(WrenSolver, DeterministicForAGivenClauseOrder) {
