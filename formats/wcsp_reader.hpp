@@ -17,8 +17,10 @@
 #include "model/id_manager.hpp"
 
 namespace wcsp {
-// Largest domain: its at-most-one clauses number d(d-1)/2.
-constexpr long long kMaxDomainSize = 1 << 12;
+// Largest domain: its at-most-one clauses number d(d-1)/2, and the clause
+// registry's hash of a literal vector spreads such pairs over only about 8d
+// buckets, so the cost of a domain grows with d^3.
+constexpr long long kMaxDomainSize = 1 << 10;
 // Largest table (product of the scope's domain sizes) whose default cost is
 // not 0: each of its entries becomes a clause.
 constexpr unsigned long long kMaxDenseTable = 1ULL << 24;
