@@ -321,6 +321,15 @@ bool generate(uint64_t seed, const std::string& family, const GenOptions& opt,
   std::string fam = family;
   const auto& cf = clause_families();
   const auto& pf = pb_families();
+  if (fam.find(',') != std::string::npos) {
+    // A comma-separated list: one of its families, picked by the seed.
+    std::vector<std::string> list;
+    size_t b = 0;
+    for (size_t e; (e = fam.find(',', b)) != std::string::npos; b = e + 1)
+      list.push_back(fam.substr(b, e - b));
+    list.push_back(fam.substr(b));
+    fam = list[r.in(0, (long long)list.size() - 1)];
+  }
   if (fam == "clauses") {
     fam = cf[r.in(0, (long long)cf.size() - 1)];
   } else if (fam == "pb") {

@@ -45,7 +45,8 @@ const std::vector<std::string>& clause_families();
 const std::vector<std::string>& pb_families();
 
 // family: one of the names above, "clauses" (any clause family), "pb" (any
-// pseudo-Boolean family) or "all". False for an unknown name.
+// pseudo-Boolean family), "all", or a comma-separated list of these (one
+// picked by the seed). False for an unknown name.
 bool generate(uint64_t seed, const std::string& family, const GenOptions& opt,
               Generated& out);
 

@@ -191,7 +191,7 @@ std::string reference_wcnf(const Instance& inst) {
 
 std::string reference_smt2(const Instance& inst) {
   std::ostringstream o;
-  o << "(set-option :opt.maxres.hill_climb false)\n";
+  o << "(set-option :opt.enable_sat false)\n";
   for (long long v = 1; v <= inst.nvars; ++v) o << "(declare-const x" << v << " Bool)\n";
   auto clause = [&](const Clause& c) {
     if (c.lits.empty()) return std::string("false");
@@ -328,7 +328,7 @@ RefAnswer run_z3(const Instance& inst, const std::string& scratch, double timeou
     path = scratch + ".opb";
     text = reference_opb(inst);
     argv.push_back("-v:1");
-    argv.push_back("opt.maxres.hill_climb=false");
+    argv.push_back("opt.enable_sat=false");
   }
   argv.push_back(path);
   write_text(path, text);

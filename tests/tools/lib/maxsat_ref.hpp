@@ -5,11 +5,10 @@
 //   (clasp rejects soft weights above 2^31 - 1, so it cannot judge those:
 //   clasp_can_judge); for z3 an SMT-LIB file with assert-soft. z3 4.8.12's
 //   own wcnf reader ("z3 -wcnf") is not used: it answers "unsat" when the top
-//   weight reaches 2^32, and it reports too high optima on some small files,
-//   with opt.maxres.hill_climb on or off (tests/e2e/oracle/z3-wcnf-wrong*).
-//   z3 always runs with opt.maxres.hill_climb off: with it on, z3 4.8.12
-//   reports too high optima on some files even through SMT-LIB
-//   (tests/e2e/oracle/z3-hill-climb-wrong.wcnf: 110 where it is 93);
+//   weight reaches 2^32. z3 always runs with opt.enable_sat off (its MaxSAT
+//   cores then come from the SMT core): its default SAT-based maxres reports
+//   too high optima on some small files, with opt.maxres.hill_climb on or
+//   off, through wcnf and SMT-LIB alike (tests/e2e/oracle/z3-*-wrong*);
 // - OPB: an OPB file whose equalities are split into two inequalities
 //   (clasp 3.3.5 is wrong on equalities);
 // - WBO: an OPB file in which every soft constraint is relaxed by a fresh
