@@ -237,7 +237,7 @@ TEST(OpbReader, RandomFilesMatchTheirMeaning) {
   };
   std::uint64_t seed = 1122;
   std::mt19937_64 rng(seed);
-  int rounds = 60;
+  int rounds = 100;
   for (int round = 0; round < rounds; ++round) {
     Problem p = random_problem(rng);
     std::string text = write(p, rng);
@@ -263,13 +263,14 @@ TEST(OpbReader, RandomFilesMatchTheirMeaning) {
 TEST(OpbReader, ObjectiveAndSummaryLines) {
   std::unique_ptr<Loaded> l;
   std::string out = load_quiet(
-      ftest::write_file("o.opb", "min: +3 x ;\n+1 x +1 y >= 1 ;\n"), l);
+      ftest::write_file("o.opb", "min: +3 x ;\n+1 y >= 1 ;\n"), l);
   EXPECT_EQ(out, "c mf: 1-> 3\nc constraints: 1\nc clauses 2 vars: 2\n");
   EXPECT_EQ(l->type, MS_Problems::Weighted);
   EXPECT_EQ(l->set.get_top(), 4);
   ftest::Snapshot s = ftest::snapshot(l->set);
   EXPECT_EQ(s[(LitVector{-1})], (ftest::ClauseInfo{3, 2}));
-  EXPECT_EQ(s[(LitVector{1, 2})], (ftest::ClauseInfo{4, 1}));
+  EXPECT_EQ(s[(LitVector{2})], (ftest::ClauseInfo{4, 1}));
+  EXPECT_EQ(s.size(), 2u);
   EXPECT_EQ(ZORConfig::pbo_minimization_function,
             (std::map<long long, long long>{{1, 3}}));
 }
@@ -296,8 +297,8 @@ TEST(OpbReader, ObjectiveTermsMerge) {
 // indented lines, comments between constraints, an unsigned first
 // coefficient and two constraints on one line are all read.
 TEST(OpbReader, LayoutIsFree) {
-  std::string text = "* c\n\n  +1 x1 +1 x2 >= 1 ;\n* between\n\n"
-                     "1 x1 -1 x3 >= 1; 2 x3\n +1 x2 >= 2 ;\n";
+  std::string text = "* c\n\n  +1 x1 +1 x2 +0 x3 >= 1 ;\n* between\n\n"
+                     "1 x1 -1 x3 >= 1; 2 x2\n +1 x3 >= 2 ;\n";
   for (bool gz : {false, true}) {
     std::unique_ptr<Loaded> l;
     std::string out = load_quiet(gz ? ftest::write_gz("l.opb", text)
@@ -305,7 +306,7 @@ TEST(OpbReader, LayoutIsFree) {
                                  l);
     EXPECT_NE(out.find("c constraints: 3\n"), std::string::npos) << out;
     EXPECT_EQ(l->set.get_top(), 1);
-    EXPECT_EQ(l->imgr.top_id, 3);
+    EXPECT_GE(l->imgr.top_id, 3);
     for (BasicClause *c : l->set)
       EXPECT_TRUE(l->set.is_hard(c));
     // x1 true, x3 false, x2 true is the only solution.
