@@ -25,14 +25,18 @@ public:
   // As a default-formatted std::ostream prints it (%g, 6 digits).
   SigSafeOut &operator<<(double v);
   void flush();
+  // Whether the last character written ended a line (true at the start).
+  bool at_line_start() const { return last_ == '\n'; }
 
 private:
   void put(char c) {
     if (len_ == sizeof(buf_))
       flush();
     buf_[len_++] = c;
+    last_ = c;
   }
   int fd_;
+  char last_ = '\n';
   std::size_t len_ = 0;
   char buf_[4096];
 };

@@ -4,6 +4,7 @@
 #include "driver/startup.hpp"
 
 #include <climits>
+#include <csetjmp>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +33,35 @@ const int kOrderlySignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGKILL, SIGTERM,
                                SIGSEGV};
 
 const char *comment() { return ZORConfig::comp_format ? "c " : ""; }
+
+// The signal path reads the clause set and the model while the interrupted
+// code may have been changing them. A fault there abandons the reading
+// (back to finishup through fault_jump) instead of killing the process.
+sigjmp_buf fault_jump;
+volatile std::sig_atomic_t g_fault_armed = 0;
+
+void fault_handler(int) {
+  if (g_fault_armed) {
+    g_fault_armed = 0;
+    siglongjmp(fault_jump, 1);
+  }
+  _exit(ExitStatus::Stopped);
+}
+
+// Catches faults of the current handler from here on.
+void guard_against_faults() {
+  struct sigaction sa = {};
+  sa.sa_handler = fault_handler;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_NODEFER;
+  sigaction(SIGSEGV, &sa, nullptr);
+  sigaction(SIGBUS, &sa, nullptr);
+  sigset_t faults;
+  sigemptyset(&faults);
+  sigaddset(&faults, SIGSEGV);
+  sigaddset(&faults, SIGBUS);
+  sigprocmask(SIG_UNBLOCK, &faults, nullptr);
+}
 
 // Pushes what the interrupted code left in the stdio buffer out before the
 // handler writes its own lines directly.
@@ -146,27 +176,40 @@ void SIG_abort_handler(int) {
 
 void finishup() {
   g_ending = 1;
-  SigSafeOut out;
+  static SigSafeOut out; // static: its state survives a fault's long jump
   const bool comp = ZORConfig::comp_format;
   const bool published = g_published != 0;
   const BasicClauseSet *set = published ? ZORToolObjects::_clset : nullptr;
   const std::vector<long long> *model =
       published ? ZORToolObjects::_model : nullptr;
   const long long *mincost = published ? ZORToolObjects::_mincost : nullptr;
+  guard_against_faults();
   // A cost is reported only when an algorithm has proven one (through
   // ZORToolObjects::report_cost, or main after the road returned) and a
   // model exists.
-  const bool result = set && model && mincost && *mincost >= 0 &&
-                      *mincost < LLONG_MAX &&
-                      *mincost != set->top_weight && !model->empty();
+  volatile bool result = false;
+  if (sigsetjmp(fault_jump, 1) == 0) {
+    g_fault_armed = 1;
+    result = set && model && mincost && *mincost >= 0 &&
+             *mincost < LLONG_MAX && *mincost != set->top_weight &&
+             !model->empty();
+    g_fault_armed = 0;
+  }
   if (comp)
     out << "c ";
   if (result) {
     out << "o " << *mincost << " LB" << '\n';
     out << "s UNKNOWN" << '\n';
-    mxutils::validate_hard_cls(out, *set, ZORToolObjects::_ivars, *model);
-    if (comp || (ZORConfig::lst_model && ZORConfig::verbosity >= 5))
-      mxutils::print_model(out, *model, ZORToolObjects::_ivars);
+    out.flush();
+    if (sigsetjmp(fault_jump, 1) == 0) {
+      g_fault_armed = 1;
+      mxutils::validate_hard_cls(out, *set, ZORToolObjects::_ivars, *model);
+      if (comp || (ZORConfig::lst_model && ZORConfig::verbosity >= 5))
+        mxutils::print_model(out, *model, ZORToolObjects::_ivars);
+      g_fault_armed = 0;
+    } else if (!out.at_line_start()) {
+      out << '\n'; // end the line that the fault cut short
+    }
   } else {
     out << "o Top" << '\n';
     out << "s UNKNOWN" << '\n';

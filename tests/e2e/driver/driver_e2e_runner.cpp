@@ -17,7 +17,8 @@
 //   status N               expected exit status
 //   out = LINE             the next matching line equals LINE
 //   out ~ TEXT             the next matching line contains TEXT
-//   out / REGEX            the next matching line matches REGEX (search)
+//   out / REGEX            the next matching line matches the POSIX
+//                          extended REGEX (anywhere in the line)
 //   out ! TEXT             no line begins with TEXT
 //   only                   out =, ~ and / must match consecutive lines and
 //                          cover the whole output
@@ -36,7 +37,7 @@
 #include <fstream>
 #include <iostream>
 #include <poll.h>
-#include <regex>
+#include <regex.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -299,8 +300,16 @@ bool matches(const Check &ck, const std::string &line) {
     return line == ck.text;
   case '~':
     return line.find(ck.text) != std::string::npos;
-  case '/':
-    return std::regex_search(line, std::regex(ck.text));
+  case '/': {
+    regex_t re;
+    if (regcomp(&re, ck.text.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
+      std::cerr << "bad regular expression: " << ck.text << "\n";
+      return false;
+    }
+    bool found = regexec(&re, line.c_str(), 0, nullptr, 0) == 0;
+    regfree(&re);
+    return found;
+  }
   default:
     return false;
   }

@@ -6,8 +6,8 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -34,10 +34,16 @@ protected:
   void publish() {
     publish_tool_objects(imgr, set, model, 2, 2, &mincost);
   }
+  // The output's last line is pfx, "CPU Time: " and a number.
   static bool ends_with_cpu_line(const std::string &out, const char *pfx) {
-    return std::regex_search(
-        out, std::regex(std::string("\n") + pfx +
-                        "CPU Time: [0-9.e+-]+\n$"));
+    std::string head = std::string("\n") + pfx + "CPU Time: ";
+    std::size_t at = out.rfind(head);
+    if (at == std::string::npos || out.empty() || out.back() != '\n')
+      return false;
+    std::string num = out.substr(at + head.size());
+    num.pop_back();
+    return !num.empty() &&
+           num.find_first_not_of("0123456789.e+-") == std::string::npos;
   }
 
   IDManager imgr;
@@ -150,6 +156,39 @@ TEST_F(SignalPath, AfterUnpublishingNothingIsRead) {
   EXPECT_NE(r.out.find("c o Top\n"), std::string::npos) << r.out;
 }
 
+TEST_F(SignalPath, FaultWhileReadingTheObjectsStillEndsTheRun) {
+  // A model whose storage cannot be read, as when the signal came while
+  // the model was being rebuilt: the reading is abandoned, the run still
+  // ends with its status line, CPU time and status 1.
+  Captured r = run_captured([&] {
+    std::vector<long long> broken(3);
+    long long *fake[3] = {reinterpret_cast<long long *>(16),
+                          reinterpret_cast<long long *>(16) + 3,
+                          reinterpret_cast<long long *>(16) + 3};
+    static_assert(sizeof broken == sizeof fake, "vector of three pointers");
+    std::memcpy(static_cast<void *>(&broken), fake, sizeof fake);
+    publish_tool_objects(imgr, set, broken, 2, 2, &mincost);
+    ZORToolObjects::report_cost(1);
+    install_signal_handlers();
+    raise(SIGTERM);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c Kestrane received external signal SIGTERM. "
+                        "Terminating ...\nc o 1 LB\ns UNKNOWN\nc CPU Time: ",
+                        0),
+            0u)
+      << r.out;
+  // A clause set that cannot be read at all gives no result.
+  r = run_captured([&] {
+    publish_tool_objects(imgr, *reinterpret_cast<BasicClauseSet *>(16), model,
+                         2, 2, &mincost);
+    ZORToolObjects::report_cost(1);
+    finishup();
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c o Top\ns UNKNOWN\nc CPU Time: ", 0), 0u) << r.out;
+}
+
 TEST_F(SignalPath, NamesAndUnlistedSignal) {
   Captured seg = run_captured([] { SIG_handler(SIGSEGV); });
   EXPECT_EQ(seg.status, 1);
@@ -248,8 +287,7 @@ TEST_F(Results, Banners) {
   std::getline(lines, first);
   EXPECT_EQ(first, "c *** Kestrane MaxSAT solver ***");
   EXPECT_NE(r.out.find("\nc *** instance: x.wcnf ***\nc \n"), std::string::npos);
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("c \\*\\*\\* release date: "
-                                                  ".+ \\*\\*\\*\n")));
+  EXPECT_NE(r.out.find("\nc *** release date: "), std::string::npos);
   ZORConfig::comp_format = false;
   r = run_captured([&] { print_header(f, "x.wcnf"); });
   EXPECT_EQ(r.out, "Running instance: x.wcnf\n");
