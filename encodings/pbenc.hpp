@@ -90,10 +90,9 @@ void cnf_encode_atleastN(IDM &imgr, ClSet &cs, LV &lits, WV &weights,
   }
   enc_arith::Wide bound = s - k;
   if (bound > enc_arith::kMax) {
-    if (k <= 0) // the bound is above the sum: always holds
-      bound = enc_arith::kMax;
-    else
-      enc_arith::too_large();
+    if (k <= 0) // at least 0 or less always holds
+      return;
+    enc_arith::too_large();
   }
   std::vector<long long> neg;
   neg.reserve(lits.size());
