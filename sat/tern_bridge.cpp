@@ -28,6 +28,8 @@ int TernWrapper::run_sat_solver() {
 }
 
 void TernWrapper::print_trace() {
+  if (!trace_prefix)
+    return;
   ++trace_count;
   write_extended_trace(std::string(trace_prefix) + "-f" +
                        stringit(trace_count) + ".txt");

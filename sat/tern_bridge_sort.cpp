@@ -43,6 +43,8 @@ int TernWrapperSort::run_sat_solver(std::vector<long long> &more_important) {
 }
 
 void TernWrapperSort::print_trace() {
+  if (!trace_prefix)
+    return;
   if (!fixed_trace_name)
     ++trace_count;
   write_extended_trace(std::string(trace_prefix) + "-f" +

@@ -22,10 +22,11 @@ void TernIncrementalWrapper::init(bool trace) {
   clindex.clear();
   tern_init();
   live_ = true;
-  if (trace) {
+  // A wrapper initialised again after reset must not ask a fresh engine
+  // without tracing for core clauses.
+  tracing = trace;
+  if (trace)
     tern_enable_trace_generation();
-    tracing = true;
-  }
   tern_set_seed(0);
   tern_set_global_default_phase(default_phase);
   int v = verbosity > INT_MAX ? INT_MAX : verbosity < 0 ? 0 : int(verbosity);

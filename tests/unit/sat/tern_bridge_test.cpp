@@ -4,7 +4,9 @@
 // invalid answer and for variables the engine cannot index.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 #include <fstream>
 #include <random>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include "model/basic_clset.hpp"
 #include "sat/tern_bridge.hpp"
 #include "sat/tern_wrap_common.hpp"
+#include "tests/tools/lib/trace_check.hpp"
 #include "tests/tools/lib/wrap_testlib.hpp"
 
 namespace {
@@ -204,6 +207,29 @@ TEST(TernWrapper, TracesNumberedFromOneOnUnsatOnly) {
   }
   EXPECT_FALSE(std::ifstream(prefix + "-f4.txt").good());
   s.clear_direct();
+
+  // The trace is a refutation of the clauses in sending order whose input
+  // lines are exactly the core.
+  fill_set(s, wrap_pigeonhole(3));
+  core.clear();
+  ASSERT_EQ(w.run_sat_solver(), 20);
+  std::vector<std::vector<int>> input;
+  for (BasicClause *c : s)
+    input.emplace_back(c->lits.begin(), c->lits.end());
+  std::ifstream f(prefix + "-f4.txt");
+  std::string trace((std::istreambuf_iterator<char>(f)),
+                    std::istreambuf_iterator<char>());
+  engine_test::TraceCheck tc =
+      engine_test::check_extended_trace(input, trace, true);
+  EXPECT_TRUE(tc.ok) << tc.error;
+  std::vector<BasicClause *> from_trace;
+  for (int i : tc.original_indices)
+    from_trace.push_back(w.clindex[static_cast<std::size_t>(i)]);
+  std::sort(from_trace.begin(), from_trace.end());
+  std::sort(core.begin(), core.end());
+  EXPECT_EQ(from_trace, core);
+  w.reset();
+  s.clear_direct();
 }
 
 TEST(TernWrapper, UnwritableTraceIsReportedAndRunGoesOn) {
@@ -240,11 +266,17 @@ TEST(TernWrapperDeathTest, InvalidAnswerEndsRunWithStatus3) {
 }
 
 TEST(TernWrapperDeathTest, VariablesBeyondEngineRangeAreRefused) {
-  for (long long lit : {2147483648LL, -2147483648LL, LLONG_MIN, LLONG_MAX,
-                        4294967297LL})
+  for (long long lit : {2147483648LL, -2147483648LL, LLONG_MAX, 4294967297LL})
     EXPECT_EXIT(solve_with_literal(lit), testing::ExitedWithCode(3),
                 "exceeds the largest variable the SAT solver can index")
         << lit;
+  // The smallest long long cannot enter a clause (no absolute value), but
+  // the check itself must hold for it, as for an assumption.
+  EXPECT_EXIT((to_stderr(), tern_wrap::check_engine_lit(LLONG_MIN)),
+              testing::ExitedWithCode(3),
+              "Variable 9223372036854775808 exceeds the largest variable");
+  EXPECT_EXIT((to_stderr(), tern_wrap::check_engine_lit(0)),
+              testing::ExitedWithCode(3), "Literal 0");
 }
 
 TEST(TernWrapper, LargestIndexableVariableIsAccepted) {
