@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <random>
+#include <unistd.h>
 
 #include "framework/mxsat_solver.hpp"
 #include "model/zor_config.hpp"
@@ -314,4 +316,24 @@ TEST_F(RelaxBookkeeping, OptimaBySubsetsOfRelaxationVariables) {
     model.clear();
     s.init(imgr, clset, model);
   }
+}
+
+namespace {
+void relax_with_exhausted_ids() {
+  dup2(2, 1);
+  IDManager imgr;
+  BasicClauseSet clset;
+  std::vector<long long> model;
+  TestSolver s;
+  s.init(imgr, clset, model);
+  LitVector l{1};
+  BasicClause *c = clset.create_clause(l);
+  imgr.top_id = LLONG_MAX;
+  s.add_relaxation_var(c);
+}
+} // namespace
+
+TEST(RelaxBookkeepingDeathTest, ExhaustedVariableIdsAreAnError) {
+  EXPECT_EXIT(relax_with_exhausted_ids(), testing::ExitedWithCode(3),
+              "ERROR: Variable identifiers exhausted");
 }

@@ -23,9 +23,10 @@ WrapClauses with_units(WrapClauses cls, const std::vector<long long> &units) {
 }
 
 // One seeded session of `calls` calls; tracing collects core clauses too.
-void run_session(unsigned seed, int calls, bool trace, bool set_form) {
+void run_session(unsigned seed, int calls, bool trace, bool set_form,
+                 int min_vars = 8) {
   std::mt19937_64 rng(seed);
-  int n = 8 + static_cast<int>(rng() % 12);
+  int n = min_vars + static_cast<int>(rng() % 12);
   BasicClauseSet holder; // keeps the clauses alive for the session
   WrapClauses sent;      // every clause sent so far
   TernIncrementalWrapper w;
@@ -117,6 +118,15 @@ TEST(TernIncrementalWrapper, TracedCallsCollectUnsatisfiableCores) {
 TEST(TernIncrementalWrapper, ClauseSetFormAgrees) {
   for (unsigned seed = 200; seed <= 209; ++seed) {
     run_session(seed, 8, seed % 2 == 0, true);
+    if (HasFatalFailure())
+      return;
+  }
+}
+
+TEST(TernIncrementalWrapper, ModelsOfMoreThanHundredVariables) {
+  // Outputs above 100 entries switch the learned-clause thinning to 80%.
+  for (unsigned seed = 300; seed <= 305; ++seed) {
+    run_session(seed, 8, false, false, 110);
     if (HasFatalFailure())
       return;
   }
