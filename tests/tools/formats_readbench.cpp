@@ -1,9 +1,14 @@
-// Reading benchmark driver: formats_readbench [--lex-only] FILE
+// Reading benchmark driver.
+//   formats_readbench [--lex-only] FILE
 // Reads FILE through read_input_file (or, with --lex-only, only runs the
 // lexer over it: every whitespace-separated number, comment lines skipped)
 // and prints one line: seconds, clauses, variables, literals, peak memory.
+//   formats_readbench --generate CLAUSES VARS FILE
+// Writes a random weighted partial MaxSAT file in "p wcnf" form (one clause
+// in ten hard, two to five literals, weights 1 to 1000), fixed seed.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
 
@@ -43,9 +48,39 @@ long long lex_only(const char *name, long long &numbers) {
   gzclose(f);
   return sum;
 }
+int generate(long long clauses, long long vars, const char *name) {
+  std::FILE *f = std::fopen(name, "w");
+  if (!f) {
+    std::fprintf(stderr, "cannot write %s\n", name);
+    return 2;
+  }
+  const long long top = 1000000;
+  std::fprintf(f, "c random weighted partial MaxSAT for reading benchmarks\n");
+  std::fprintf(f, "p wcnf %lld %lld %lld\n", vars, clauses, top);
+  unsigned long long x = 88172645463325252ULL; // xorshift64
+  auto next = [&x] {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    return x;
+  };
+  for (long long i = 0; i < clauses; ++i) {
+    long long w = next() % 10 == 0 ? top : 1 + static_cast<long long>(next() % 1000);
+    std::fprintf(f, "%lld", w);
+    int len = 2 + static_cast<int>(next() % 4);
+    for (int j = 0; j < len; ++j) {
+      long long v = 1 + static_cast<long long>(next() % static_cast<unsigned long long>(vars));
+      std::fprintf(f, " %lld", next() & 1 ? v : -v);
+    }
+    std::fputs(" 0\n", f);
+  }
+  return std::fclose(f) == 0 ? 0 : 2;
+}
 } // namespace
 
 int main(int argc, char **argv) {
+  if (argc == 5 && std::strcmp(argv[1], "--generate") == 0)
+    return generate(std::atoll(argv[2]), std::atoll(argv[3]), argv[4]);
   bool lex = argc == 3 && std::strcmp(argv[1], "--lex-only") == 0;
   if (argc != 2 && !lex) {
     std::fprintf(stderr, "usage: formats_readbench [--lex-only] FILE\n");
@@ -54,21 +89,29 @@ int main(int argc, char **argv) {
   const char *name = argv[argc - 1];
   auto t0 = std::chrono::steady_clock::now();
   long long clauses = 0, vars = 0, lits = 0;
+  double secs = 0;
+  auto stop = [&] {
+    secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0)
+               .count();
+  };
   if (lex) {
     long long sum = lex_only(name, lits);
+    stop();
     vars = sum & 1; // keep the sum alive
   } else {
-    IDManager imgr;
-    BasicClauseSet set;
+    // Owned by the process: tearing the model down is not part of reading.
+    IDManager &imgr = *new IDManager();
+    BasicClauseSet &set = *new BasicClauseSet();
     read_input_file(name, imgr, set);
+    stop();
     clauses = static_cast<long long>(set.size());
     vars = imgr.top_id;
     for (BasicClause *c : set)
       lits += static_cast<long long>(c->size());
+    set.clear_direct();
+    delete &set;
+    delete &imgr;
   }
-  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                              t0)
-                    .count();
   std::printf("seconds %.3f clauses %lld vars %lld literals %lld peak_kb %ld\n",
               secs, clauses, vars, lits, peak_kb());
   return 0;

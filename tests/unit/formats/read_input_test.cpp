@@ -217,9 +217,15 @@ TEST(ReadInput, DetectionByFileName) {
   EXPECT_EQ(format_from_name("a.opb"), "opb");
   EXPECT_EQ(format_from_name("a.opb.gz"), "");
   EXPECT_EQ(format_from_name("opb"), "");
-  // The OPB and WBO readers are not part of this build yet.
-  expect_fails("a.opb", "min: +1 x1 ;\n", 3, " ERROR: Unsupported input format: opb");
-  expect_fails("a.wbo", "soft: 2 ;\n", 3, " ERROR: Unsupported input format: wbo");
+  // ".opb" reaches the OPB reader whatever the first line says.
+  {
+    std::string path = ftest::write_file("a.opb", "min: +3 x1 ;\n");
+    testing::internal::CaptureStdout();
+    Loaded l(path);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(l.type, MS_Problems::Weighted);
+    EXPECT_EQ(l.set.size(), 1u);
+  }
   // A WCSP file is read by name, whatever its first line says.
   Loaded l(ftest::write_file("n.wcsp", "name 1 2 0 5\n2\n"));
   EXPECT_EQ(l.type, MS_Problems::Weighted);
