@@ -295,11 +295,16 @@ void run_enumeration_road(KestraneExtended &facade,
     std::cout << "Number of model cubes: " << passes << std::endl;
 }
 
-// The alarm fires one second before the time-out; the count is taken as an
-// unsigned 32-bit number, so a time-out of 1 arms none and 0 the largest.
+// The alarm fires one second before the time-out, the count taken as an
+// unsigned 32-bit number (0 arms the largest count, negative time-outs
+// very large ones). A time-out of 1 second arms the alarm at 1 second: one
+// second before it would be 0, which cancels the alarm and would leave the
+// run going until an algorithm's own CPU-time test, after its SAT call.
 void arm_alarm() {
   unsigned long long secs =
       static_cast<unsigned long long>(ZORConfig::tool_timeout) - 1ULL;
+  if (ZORConfig::tool_timeout == 1)
+    secs = 1;
   alarm(static_cast<unsigned>(static_cast<std::uint32_t>(secs)));
 }
 

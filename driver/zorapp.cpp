@@ -154,12 +154,17 @@ const char *prefix() { return ZORConfig::comp_format ? "c " : ""; }
 void KestraneExtended::init() {
   initialised_ = true;
   bound_externally_ = imgr_ != nullptr;
-  if (!imgr_ && !clset_ && !model_) {
+  // Own data objects stand in for those the caller did not bind.
+  if (!imgr_) {
     own_imgr_ = std::make_unique<IDManager>();
-    own_clset_ = std::make_unique<BasicClauseSet>();
-    own_model_ = std::make_unique<std::vector<long long>>();
     imgr_ = own_imgr_.get();
+  }
+  if (!clset_) {
+    own_clset_ = std::make_unique<BasicClauseSet>();
     clset_ = own_clset_.get();
+  }
+  if (!model_) {
+    own_model_ = std::make_unique<std::vector<long long>>();
     model_ = own_model_.get();
   }
   mk_solver();
@@ -179,22 +184,17 @@ void KestraneExtended::init(IDManager &imgr, BasicClauseSet &clset,
 }
 
 void KestraneExtended::reset() {
-  // The solver only holds references to the data: drop it first.
+  // The solver only holds references to the data: drop it first. Then
+  // forget the caller's objects and destroy the own ones.
   drop_solver();
   initialised_ = false;
-  if (bound_externally_) {
-    imgr_ = nullptr;
-    clset_ = nullptr;
-    model_ = nullptr;
-    bound_externally_ = false;
-  } else {
-    imgr_ = nullptr;
-    clset_ = nullptr;
-    model_ = nullptr;
-    own_clset_.reset();
-    own_imgr_.reset();
-    own_model_.reset();
-  }
+  bound_externally_ = false;
+  imgr_ = nullptr;
+  clset_ = nullptr;
+  model_ = nullptr;
+  own_clset_.reset();
+  own_imgr_.reset();
+  own_model_.reset();
 }
 
 // ---- Problem type and settings ---------------------------------------------
@@ -532,7 +532,7 @@ void KestraneExtended::set_clause_weight(BasicClause *c, long long w) {
 }
 
 bool KestraneExtended::load_file(const char *name) {
-  if (!name)
+  if (!name || !imgr_ || !clset_)
     return false;
   MS_Problems type = solver_api::read_input(name, *imgr_, *clset_);
   ZORConfig::file = name;
