@@ -8,6 +8,7 @@
 #include "coreguided/nzor1.hpp"
 #include "coreguided/zor1.hpp"
 #include "driver/zorapp.hpp"
+#include "search/binary_search.hpp"
 #include "framework/mxsat_solver.hpp"
 #include "model/runtime_msgs.hpp"
 
@@ -24,7 +25,9 @@ struct SolverRow {
 
 // clang-format off
 const std::vector<SolverRow> kSolvers = {
-  {ZOR_Algorithms::ZOR1, make<ZOR1>},
+  {ZOR_Algorithms::ZOR1,                       make<ZOR1>},
+  {ZOR_Algorithms::BinaryLinearSatUnsatSearch, make<BinaryLinearSatUnsatSearch>},
+  {ZOR_Algorithms::BinarySearch,               make<BinarySearch>},
 };
 // clang-format on
 

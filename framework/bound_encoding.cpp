@@ -1,0 +1,42 @@
+#include "framework/bound_encoding.hpp"
+
+#include <climits>
+#include <cstdlib>
+
+#include "encodings/cardenc.hpp"
+#include "encodings/pbenc.hpp"
+#include "model/zor_config.hpp"
+
+void encode_cost_bound(IDManager &imgr, BasicClauseSet &set,
+                       const std::vector<long long> &rvars,
+                       const std::vector<long long> &weights, long long k) {
+  std::vector<long long> lits, ws;
+  bool unit = true;
+  for (std::size_t i = 0; i < rvars.size(); ++i) {
+    if (weights[i] <= 0)
+      continue;
+    lits.push_back(rvars[i]);
+    ws.push_back(weights[i]);
+    unit &= weights[i] <= 1;
+  }
+  if (unit) {
+    cnf_encode_atmostN(imgr, set, lits, k, ZORConfig::zorenc);
+  } else {
+    initializePB(ZORConfig::zorpbenc);
+    cnf_encode_atmostN(imgr, set, lits, ws, k);
+    finalizePB(imgr, set);
+  }
+}
+
+long long cost_of_model(const std::vector<long long> &model,
+                        const std::vector<long long> &rvars,
+                        const std::vector<long long> &weights) {
+  long long cost = 0;
+  for (std::size_t i = 0; i < rvars.size(); ++i) {
+    std::size_t v = static_cast<std::size_t>(std::llabs(rvars[i]));
+    if (v < model.size() && model[v] == 1 &&
+        __builtin_add_overflow(cost, weights[i], &cost))
+      cost = LLONG_MAX;
+  }
+  return cost;
+}

@@ -1,0 +1,23 @@
+// The bound constraint of every bounded search: the total weight of the
+// true relaxation variables is at most k. Unit weights take the cardinality
+// encoding of the settings, other weights the pseudo-Boolean one. Soft
+// clauses of weight 0 cost nothing, so their variables stay out of the
+// bound (they would otherwise count as 1 in a cardinality bound).
+#pragma once
+
+#include <vector>
+
+#include "model/basic_clset.hpp"
+#include "model/id_manager.hpp"
+
+// Adds the clauses of "sum of weights[i] over true rvars[i] <= k" to set
+// (whose default clause type the caller has made hard). A negative k adds
+// the empty clause.
+void encode_cost_bound(IDManager &imgr, BasicClauseSet &set,
+                       const std::vector<long long> &rvars,
+                       const std::vector<long long> &weights, long long k);
+
+// Sum of weights[i] over the rvars[i] true in the model (entry |r| = 1).
+long long cost_of_model(const std::vector<long long> &model,
+                        const std::vector<long long> &rvars,
+                        const std::vector<long long> &weights);

@@ -1,0 +1,95 @@
+#include "search/binary_search.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <iostream>
+
+#include "framework/bound_encoding.hpp"
+#include "framework/zero_weight.hpp"
+#include "model/runtime_msgs.hpp"
+#include "model/zor_config.hpp"
+#include "model/zor_tool_objects.hpp"
+#include "sat/tern_bridge_sort.hpp"
+
+long long BinarySearch::compute_nu(long long lambda, long long mu) {
+  if (lambda + 1 == mu)
+    return mu;
+  // The midpoint without overflow, rounded toward zero like (l + m) / 2.
+  long long sum;
+  if (!__builtin_add_overflow(lambda, mu, &sum))
+    return sum / 2;
+  return lambda / 2 + mu / 2 + ((lambda % 2 + mu % 2) / 2);
+}
+
+long long BinarySearch::next_nu(long long lambda, long long mu,
+                                std::size_t nrvars) {
+  long long nu = compute_nu(lambda, mu);
+  std::cout << "c lambda: " << lambda << ", mu " << mu << ", v: " << nu
+            << ", Relax. vars:" << nrvars << std::endl;
+  return nu;
+}
+
+long long BinarySearch::solve() {
+  BasicClauseSet &bound = bound_set();
+  bound.clear_direct();
+  ZeroWeightClauses zero(*clset);
+  long long sumw = sum_weights(*clset);
+  long long count = 0, lb = -1, ub = -1;
+  TernWrapperSort sat(*imgr, *clset, *model, core);
+  set_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
+  if (ub == -1)
+    return -1;
+  long long mu = std::min(ub == LLONG_MAX ? ub : ub + 1,
+                          sumw == LLONG_MAX ? sumw : sumw + 1);
+  long long lambda = lb >= 0 ? lb - 1 : -1;
+  relax_all_soft_clauses_unrelaxed(*clset);
+  std::vector<long long> rvars, weights;
+  get_relax_vars_and_weights(rvars, weights);
+  while (lambda + 1 < mu) {
+    long long nu = next_nu(lambda, mu, rvars.size());
+    detach_clause_set(bound, *clset);
+    if (ZORConfig::verbosity > 4)
+      show_atmost_constraint(rvars, weights, nu);
+    bound.top_weight = clset->top_weight;
+    bound.def_cltype = ClauseType::Hard;
+    encode_cost_bound(*imgr, bound, rvars, weights, nu);
+    attach_clause_set(bound, *clset);
+    sat.init();
+    int res = sat.run_sat_solver();
+    if (res == 10) {
+      std::vector<long long> rv, ws;
+      get_relax_vars_and_weights(rv, ws);
+      mu = cost_of_model(*model, rv, ws);
+      ZORToolObjects::report_cost(mu);
+    } else {
+      ++count;
+      lambda = nu;
+    }
+    core.clear();
+    sat.reset();
+    check_cpu_timeout();
+  }
+  return lambda + 1;
+}
+
+long long BinaryLinearSatUnsatSearch::next_nu(long long lambda, long long mu,
+                                              std::size_t nrvars) {
+  long long mid = compute_nu(lambda, mu);
+  long long nu;
+  if (binary_step_) {
+    nu = mid;
+    std::cout << "c lambda: " << lambda << ", mu " << mu << ", v: " << nu
+              << ", Relax. vars:" << nrvars << std::endl;
+  } else {
+    nu = mu - 1;
+    std::cout << "c mu: " << mu << ", v: " << nu
+              << ", Relax. vars:" << nrvars << std::endl;
+  }
+  binary_step_ ^= 1u;
+  return nu;
+}
+
+long long BinaryLinearSatUnsatSearch::solve() {
+  binary_step_ = 1;
+  return BinarySearch::solve();
+}

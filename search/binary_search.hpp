@@ -1,0 +1,45 @@
+// Binary search on the cost: every soft clause gets a relaxation variable
+// up front; each iteration asks whether the relaxed formula has a model
+// whose relaxed weight is at most nu, between the bounds lambda (below,
+// unsatisfiable) and mu (above, reached by a model).
+#pragma once
+
+#include "framework/mxsat_solver.hpp"
+
+class TernWrapperSort;
+
+class BinarySearch : public UnsatMaxSATSolverWithBounds {
+public:
+  BinarySearch() = default;
+  ~BinarySearch() override = default;
+
+  // The optimum cost, or -1 when the hard clauses are unsatisfiable.
+  long long solve() override;
+  // The value tested between lambda and mu.
+  virtual long long compute_nu(long long lambda, long long mu);
+
+protected:
+  // The next value to test; the alternating search overrides it.
+  virtual long long next_nu(long long lambda, long long mu,
+                            std::size_t nrvars);
+  // The set holding the current iteration's bound clauses.
+  virtual BasicClauseSet &bound_set() { return bound_clset_; }
+
+  BasicClauseSet bound_clset_;
+};
+
+// The binary search alternating its binary steps with linear SAT-UNSAT
+// steps that test mu - 1.
+class BinaryLinearSatUnsatSearch : public BinarySearch {
+public:
+  long long solve() override;
+
+protected:
+  long long next_nu(long long lambda, long long mu,
+                    std::size_t nrvars) override;
+  BasicClauseSet &bound_set() override { return second_clset_; }
+
+private:
+  BasicClauseSet second_clset_;
+  unsigned binary_step_ = 1;
+};
