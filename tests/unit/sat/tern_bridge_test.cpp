@@ -67,6 +67,28 @@ void check_one_call(const WrapClauses &cls, const std::string &what) {
 
 void to_stderr() { dup2(2, 1); }
 
+// Clauses of a plain DIMACS file (comment and header lines skipped).
+WrapClauses read_dimacs(const std::string &path) {
+  std::ifstream in(path);
+  WrapClauses cls;
+  std::vector<long long> cur;
+  std::string tok;
+  while (in >> tok) {
+    if (tok == "c" || tok == "p") {
+      std::getline(in, tok);
+      continue;
+    }
+    long long l = std::stoll(tok);
+    if (l == 0) {
+      cls.push_back(cur);
+      cur.clear();
+    } else {
+      cur.push_back(l);
+    }
+  }
+  return cls;
+}
+
 // One call on the clause (1, lit), messages on the error stream.
 void solve_with_literal(long long lit) {
   to_stderr();
@@ -101,6 +123,20 @@ TEST(TernWrapper, StructuredSets) {
     for (bool closed : {false, true})
       check_one_call(wrap_implication_chain(n, closed),
                      "chain " + std::to_string(n) + (closed ? " closed" : ""));
+}
+
+TEST(TernWrapper, BenchmarkInstances) {
+  // Small real instances with their known status; cores checked as above.
+  const char *files[] = {"uf20-01.cnf",     "uf50-01.cnf",
+                         "uf100-01.cnf",    "ssa0432-003.cnf",
+                         "sat-bench-unsat.cnf", "sat-bench-unsat2.cnf",
+                         "empty.cnf",       "empty-clause.cnf"};
+  for (const char *f : files) {
+    std::string path = std::string(KESTRANE_BENCH_DIR) + "/cnf-sat/" + f;
+    WrapClauses cls = read_dimacs(path);
+    ASSERT_TRUE(!cls.empty() || std::string(f) == "empty.cnf") << path;
+    check_one_call(cls, f);
+  }
 }
 
 TEST(TernWrapper, ChainCoreIsWholeChainAmongDistractors) {
