@@ -603,12 +603,6 @@ void KestraneExtended::prt_all_unsat_clauses() {
   std::cout << pfx << "Unsat Clauses:" << std::endl;
   if (!clset_)
     return;
-  // The solver reads the model entries of its relaxation variables: give
-  // every variable in use an entry, unassigned where the model had none,
-  // so that no read goes past the model's end.
-  if (model_ && imgr_ && imgr_->top_id >= 0 &&
-      model_->size() < static_cast<std::size_t>(imgr_->top_id) + 1)
-    model_->resize(static_cast<std::size_t>(imgr_->top_id) + 1, 0);
   const long long ninit = ZORStats::_num_init_vars;
   for (BasicClause *c : clset_->clauses()) {
     if (!chk_unsat_clause(c))

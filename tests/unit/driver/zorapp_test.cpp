@@ -164,21 +164,20 @@ TEST_F(Facade, OwnObjectsClausesAndSolving) {
   EXPECT_NE(out.find("c Validating model ...\nc Model validated\n"),
             std::string::npos)
       << out;
-  // The listing reads the solver's relaxation variables: also on a model
-  // cut short, where missing entries count as unassigned.
+  // The listing asks the solver about every input clause: -x1 is the one
+  // falsified. On a model cut short, missing entries count as unassigned,
+  // so nothing is listed and nothing is read past the model's end.
   testing::internal::CaptureStdout();
   f.prt_all_unsat_clauses();
-  std::string listed = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(listed.rfind("c Unsat Clauses:\n", 0), 0u);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "c Unsat Clauses:\nc -1 0\nc 3 0\n");
   std::vector<long long> relax;
   f.get_relaxation_vars(relax);
+  EXPECT_FALSE(relax.empty());
   f.get_model()->resize(2);
   testing::internal::CaptureStdout();
   f.prt_all_unsat_clauses();
-  listed = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(listed.rfind("c Unsat Clauses:\n", 0), 0u);
-  for (long long r : relax)
-    EXPECT_EQ((*f.get_model())[static_cast<std::size_t>(r)], 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "c Unsat Clauses:\n");
   f.reset();
   EXPECT_EQ(f.get_solver(), nullptr);
   EXPECT_EQ(f.get_clause_set(), nullptr);
