@@ -54,10 +54,10 @@ public:
   bool is_dvar(long long v);
   void print_cnf(const char *file);
 
-  IDManager &imgr;                  // not read by this wrapper
-  BasicClauseSet &clset;            // the clauses to decide; never changed
-  std::vector<long long> &model;    // entry v: 1 true, -1 false, 0 unset
-  std::vector<BasicClause *> &core; // appended on an unsatisfiable answer
+  IDManager &imgr;                    // not read by this wrapper
+  BasicClauseSet &clset;              // the clauses to decide; never changed
+  std::vector<long long> &model;      // entry v: 1 true, -1 false, 0 unset
+  std::vector<BasicClause *> &core;   // appended on an unsatisfiable answer
   std::vector<BasicClause *> clindex; // engine clause i -> clause
   unsigned long long max_var = 0;     // largest variable of the last call
   const char *trace_prefix;           // null: no traces

@@ -18,8 +18,8 @@ public:
   TernWrapperSort(IDManager &imgr, BasicClauseSet &clset,
                   std::vector<long long> &model,
                   std::vector<BasicClause *> &core,
-                  const char *trace_prefix = nullptr,
-                  long long trace_count = 0, bool fixed_trace_name = false)
+                  const char *trace_prefix = nullptr, long long trace_count = 0,
+                  bool fixed_trace_name = false)
       : imgr(imgr), clset(clset), model(model), core(core),
         trace_prefix(trace_prefix), trace_count(trace_count),
         fixed_trace_name(fixed_trace_name) {}

@@ -50,14 +50,16 @@ int TernIncrementalWrapper::solve(std::vector<BasicClause *> &clauses,
   transmit_clauses_vect();
   transmit_assumptions();
   if (verbosity > 0)
-    std::cout << "c " << "Running SAT solver ..." << "CPU Time: "
-              << RUSAGE::read_cpu_time() << std::endl;
+    std::cout << "c "
+              << "Running SAT solver ..."
+              << "CPU Time: " << RUSAGE::read_cpu_time() << std::endl;
   tern_set_global_default_phase(1);
   tern_set_seed(0);
   int answer = tern_sat(-1);
   if (verbosity > 0)
-    std::cout << "c " << "Done running SAT solver ..." << "CPU Time: "
-              << RUSAGE::read_cpu_time() << std::endl;
+    std::cout << "c "
+              << "Done running SAT solver ..."
+              << "CPU Time: " << RUSAGE::read_cpu_time() << std::endl;
   answer = finish_call(answer, true);
   cls_to_send = nullptr;
   return answer;

@@ -63,7 +63,7 @@ public:
 
   BasicClauseSet *clset_to_send = nullptr;           // clause-set form
   std::vector<BasicClause *> *cls_to_send = nullptr; // clause-list form
-  BasicClauseSet *core_set = nullptr;        // core clauses (with tracing)
+  BasicClauseSet *core_set = nullptr; // core clauses (with tracing)
   std::vector<long long> *assumptions = nullptr;
   std::vector<long long> *output = nullptr;
   std::vector<BasicClause *> clindex; // engine clause i -> clause, whole life

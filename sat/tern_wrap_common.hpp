@@ -58,8 +58,7 @@ int engine_clause_count();
 bool write_extended_trace(const std::string &name);
 
 // Engine queries shared by the wrappers (engine in SAT state).
-void get_var_levels(std::vector<long long> &levels,
-                    unsigned long long max_var);
+void get_var_levels(std::vector<long long> &levels, unsigned long long max_var);
 bool is_dvar(long long v);
 // Writes the engine's clauses as DIMACS; reports an unwritable file.
 void print_cnf(const char *file);

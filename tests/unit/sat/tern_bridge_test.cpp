@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <unistd.h>
 
@@ -127,10 +127,10 @@ TEST(TernWrapper, StructuredSets) {
 
 TEST(TernWrapper, BenchmarkInstances) {
   // Small real instances with their known status; cores checked as above.
-  const char *files[] = {"uf20-01.cnf",     "uf50-01.cnf",
-                         "uf100-01.cnf",    "ssa0432-003.cnf",
+  const char *files[] = {"uf20-01.cnf",         "uf50-01.cnf",
+                         "uf100-01.cnf",        "ssa0432-003.cnf",
                          "sat-bench-unsat.cnf", "sat-bench-unsat2.cnf",
-                         "empty.cnf",       "empty-clause.cnf"};
+                         "empty.cnf",           "empty-clause.cnf"};
   for (const char *f : files) {
     std::string path = std::string(KESTRANE_BENCH_DIR) + "/cnf-sat/" + f;
     WrapClauses cls = read_dimacs(path);

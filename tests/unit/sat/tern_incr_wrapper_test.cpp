@@ -58,7 +58,8 @@ void run_session(unsigned seed, int calls, bool trace, bool set_form,
       a = trace ? w.solve(batch_set, assume, out, core)
                 : w.solve(batch_set, assume, out);
     else
-      a = trace ? w.solve(batch, assume, out, core) : w.solve(batch, assume, out);
+      a = trace ? w.solve(batch, assume, out, core)
+                : w.solve(batch, assume, out);
     ASSERT_EQ(a, wrap_reference_sat(with_units(sent, assume))) << what;
     if (a == 10) {
       // The model covers the variables of the clauses sent; an assumption
@@ -67,8 +68,7 @@ void run_session(unsigned seed, int calls, bool trace, bool set_form,
       for (long long l : assume)
         if (static_cast<unsigned long long>(std::llabs(l)) <= w.max_var)
           covered.push_back(l);
-      EXPECT_TRUE(wrap_model_satisfies(with_units(sent, covered), out))
-          << what;
+      EXPECT_TRUE(wrap_model_satisfies(with_units(sent, covered), out)) << what;
       EXPECT_EQ(out.size(), w.max_var + 1) << what;
     } else {
       for (long long f : out)
