@@ -1,7 +1,8 @@
 // Group MaxSAT in "p gwcnf nvars nclauses [top]", clause lines "group weight
 // lits 0". Weights add up as in wcnf. The first weight seen for each soft
 // group enters a sum that starts at 1; the top weight is lowered to it, since
-// no cost above the sum of all group weights can be reached.
+// no cost above the sum of all group weights can be reached, but never to or
+// below the weight of a soft clause.
 #include <unordered_map>
 
 #include "formats/dimacs_common.hpp"
@@ -27,6 +28,14 @@ void parse_gwcnf_file(StreamBuffer &in, IDManager &imgr,
         dimacs::add_weight(clset, c, w);
       });
   imgr.top_id += maxvar;
+  // A clause repeated within one group adds up weights that the sum counts
+  // once; keep the top above every soft clause so that none turns hard.
+  long long max_soft = 0;
+  for (BasicClause *c : clset)
+    if (c->weight < clset.top_weight && c->weight > max_soft)
+      max_soft = c->weight;
+  if (sum <= max_soft)
+    sum = max_soft + 1;
   if (sum < clset.top_weight)
     clset.top_weight = sum;
 }

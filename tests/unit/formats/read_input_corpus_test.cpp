@@ -112,6 +112,9 @@ Totals count_independently(const std::string &text, const std::string &fmt) {
     __int128 sum = 1;
     for (auto &g : group_first)
       sum += g.second;
+    for (auto &c : cls) // never at or below a soft clause's weight
+      if (c.second.weight < t.top && c.second.weight >= sum)
+        sum = c.second.weight + 1;
     if (sum < t.top)
       t.top = static_cast<long long>(sum);
   }

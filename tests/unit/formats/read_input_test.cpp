@@ -172,6 +172,11 @@ TEST(ReadInput, GwcnfGroupWeightsBoundTheTopWeight) {
   check_both("b.gwcnf", "p gwcnf 2 3 20\n1 20 1 0\n2 4 2 0\n3 6 -2 0\n",
              {MS_Problems::Weighted, 2, 11,
               {{{1}, {20, 1}}, {{2}, {4, 2}}, {{-2}, {6, 3}}}});
+  // A clause repeated within its group: weight 10 while the group sum is
+  // 1 + 5; the clause stays soft.
+  check_both("c.gwcnf", "p gwcnf 2 2\n1 5 1 0\n1 5 1 0\n2 1 2 0\n",
+             {MS_Problems::Weighted, 2, 11,
+              {{{1}, {10, 1}}, {{2}, {1, 2}}}});
   expect_fails("e.gwcnf", "p gwcnf 2 3 20\n1 -4 1 0\n", 3,
                "^PARSE ERROR! Negative weight: -4\n");
   expect_fails("f.gwcnf", "p gwcnf 2 3 20\np wcnf 1 1\n", 3,
