@@ -94,6 +94,10 @@ int wrap_reference_sat(const WrapClauses &cls) {
   return code == 10 || code == 20 ? code : 0;
 }
 
+unsigned wrap_soak_factor() {
+  return std::getenv("KESTRANE_SOAK") ? 20u : 1u;
+}
+
 std::string wrap_temp_dir() {
   char name[] = "/tmp/wrap_dir_XXXXXX";
   if (!mkdtemp(name))

@@ -27,5 +27,9 @@ bool wrap_model_satisfies(const WrapClauses &cls,
 // Answer of the reference solver: 10 or 20 (0 when it could not be run).
 int wrap_reference_sat(const WrapClauses &cls);
 
+// Multiplier of the seeded random rounds: 20 when KESTRANE_SOAK is set in
+// the environment (a long run outside CI), else 1.
+unsigned wrap_soak_factor();
+
 // Path of a fresh empty directory under /tmp.
 std::string wrap_temp_dir();

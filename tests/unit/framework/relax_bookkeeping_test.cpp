@@ -228,7 +228,7 @@ TEST_F(RelaxBookkeeping, OptimaBySubsetsOfRelaxationVariables) {
   // relaxation clauses half of the time), then for every set S of
   // relaxation variables allowed true attach the units forcing the others
   // false and decide; the least weight of a satisfiable S is the optimum.
-  for (unsigned seed = 1; seed <= 40; ++seed) {
+  for (unsigned seed = 1; seed <= 40 * wrap_soak_factor(); ++seed) {
     std::mt19937_64 rng(seed);
     ZORConfig::use_added_relax_cls = seed % 2 == 0;
     int n = 3 + static_cast<int>(rng() % 5);

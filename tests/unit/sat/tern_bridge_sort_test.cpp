@@ -36,7 +36,7 @@ void fill_shuffled(BasicClauseSet &s, const WrapClauses &cls,
 } // namespace
 
 TEST(TernWrapperSort, RandomSetsAgreeWithReference) {
-  for (unsigned seed = 1; seed <= 100; ++seed) {
+  for (unsigned seed = 1; seed <= 100 * wrap_soak_factor(); ++seed) {
     std::mt19937_64 rng(seed * 7919);
     int n = 4 + static_cast<int>(rng() % 20);
     int m = n * 3 + static_cast<int>(rng() % (n * 3));

@@ -105,7 +105,7 @@ void solve_with_literal(long long lit) {
 } // namespace
 
 TEST(TernWrapper, RandomSetsAgreeWithReference) {
-  for (unsigned seed = 1; seed <= 150; ++seed) {
+  for (unsigned seed = 1; seed <= 150 * wrap_soak_factor(); ++seed) {
     std::mt19937_64 rng(seed);
     int n = 4 + static_cast<int>(rng() % 20);
     int m = n * 3 + static_cast<int>(rng() % (n * 3));

@@ -100,7 +100,7 @@ void run_session(unsigned seed, int calls, bool trace, bool set_form,
 } // namespace
 
 TEST(TernIncrementalWrapper, ManyCallsEqualFreshSolves) {
-  for (unsigned seed = 1; seed <= 25; ++seed) {
+  for (unsigned seed = 1; seed <= 25 * wrap_soak_factor(); ++seed) {
     run_session(seed, 10, false, false);
     if (HasFatalFailure())
       return;
@@ -108,7 +108,7 @@ TEST(TernIncrementalWrapper, ManyCallsEqualFreshSolves) {
 }
 
 TEST(TernIncrementalWrapper, TracedCallsCollectUnsatisfiableCores) {
-  for (unsigned seed = 100; seed <= 114; ++seed) {
+  for (unsigned seed = 100; seed <= 100 + 15 * wrap_soak_factor(); ++seed) {
     run_session(seed, 10, true, false);
     if (HasFatalFailure())
       return;
@@ -116,7 +116,7 @@ TEST(TernIncrementalWrapper, TracedCallsCollectUnsatisfiableCores) {
 }
 
 TEST(TernIncrementalWrapper, ClauseSetFormAgrees) {
-  for (unsigned seed = 200; seed <= 209; ++seed) {
+  for (unsigned seed = 200; seed <= 200 + 10 * wrap_soak_factor(); ++seed) {
     run_session(seed, 8, seed % 2 == 0, true);
     if (HasFatalFailure())
       return;
