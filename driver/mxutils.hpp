@@ -66,7 +66,8 @@ template <typename Stream> void end_line(Stream &out) {
 }
 
 // The clause's literals each followed by a blank, then "0".
-template <typename Stream> void write_clause(Stream &out, const BasicClause &c) {
+template <typename Stream>
+void write_clause(Stream &out, const BasicClause &c) {
   for (long long l : c.lits)
     out << l << " ";
   out << "0";
@@ -248,8 +249,8 @@ void set_alternative_cost(ZORConfig &, const Model &model, long long &cost) {
   long long sum = 0;
   for (const auto &term : obj) {
     if (term.first < 0 ||
-        mxutils::detail::entry(model,
-                               static_cast<unsigned long long>(term.first)) != 1)
+        mxutils::detail::entry(
+            model, static_cast<unsigned long long>(term.first)) != 1)
       continue;
     if (__builtin_add_overflow(sum, term.second, &sum))
       return;

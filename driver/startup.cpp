@@ -29,8 +29,8 @@ volatile std::sig_atomic_t g_published = 0;
 // Set when the signal path has started; a second entry leaves at once.
 volatile std::sig_atomic_t g_ending = 0;
 
-const int kOrderlySignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGKILL, SIGTERM,
-                               SIGSEGV};
+const int kOrderlySignals[] = {SIGHUP,  SIGINT,  SIGQUIT,
+                               SIGKILL, SIGTERM, SIGSEGV};
 
 const char *comment() { return ZORConfig::comp_format ? "c " : ""; }
 
@@ -170,8 +170,7 @@ void SIG_abort_handler(int) {
   // process's own abort routine still ends the process after the handler.
   flush_pending_output();
   SigSafeOut out;
-  out << comment() << "Kestrane received abort signal. Terminating ..."
-      << '\n';
+  out << comment() << "Kestrane received abort signal. Terminating ..." << '\n';
 }
 
 void finishup() {
@@ -190,9 +189,8 @@ void finishup() {
   volatile bool result = false;
   if (sigsetjmp(fault_jump, 1) == 0) {
     g_fault_armed = 1;
-    result = set && model && mincost && *mincost >= 0 &&
-             *mincost < LLONG_MAX && *mincost != set->top_weight &&
-             !model->empty();
+    result = set && model && mincost && *mincost >= 0 && *mincost < LLONG_MAX &&
+             *mincost != set->top_weight && !model->empty();
     g_fault_armed = 0;
   }
   if (comp)
@@ -214,13 +212,13 @@ void finishup() {
     out << "o Top" << '\n';
     out << "s UNKNOWN" << '\n';
   }
-  out << (comp ? "c " : "") << "CPU Time: " << RUSAGE::read_cpu_time()
-      << '\n';
+  out << (comp ? "c " : "") << "CPU Time: " << RUSAGE::read_cpu_time() << '\n';
   out.flush();
   _exit(ExitStatus::Stopped);
 }
 
-// ---- Banner and results -------------------------------------------------------
+// ---- Banner and results
+// -------------------------------------------------------
 
 void print_header(KestraneExtended &facade, const char *file) {
   using namespace kestrane_version;
@@ -270,7 +268,8 @@ void print_results(KestraneExtended &facade, std::vector<long long> &model,
     std::cout << "c CPU Time: " << RUSAGE::read_cpu_time() << std::endl;
 }
 
-// ---- main's run ---------------------------------------------------------------
+// ---- main's run
+// ---------------------------------------------------------------
 
 namespace {
 
@@ -337,8 +336,8 @@ int kestrane_main(int argc, char **argv) {
     if (ZORConfig::itermode == Iter_modes::BinarySearch)
       run_iterative_road(imgr, clset, model);
   } else if (ZORConfig::bmo_mode) {
-    mincost = run_bmo_road(*facade.get_id_manager(), *facade.get_clause_set(),
-                           model);
+    mincost =
+        run_bmo_road(*facade.get_id_manager(), *facade.get_clause_set(), model);
     print_results(facade, model, n, mincost, false);
   } else if (facade.get_enum_models()) {
     run_enumeration_road(facade, model, n);

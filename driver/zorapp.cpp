@@ -328,7 +328,9 @@ void KestraneExtended::unset_check_solution() {
 bool KestraneExtended::get_check_solution() {
   return ZORConfig::check_solution;
 }
-void KestraneExtended::set_ver_parameter(int p) { ZORConfig::ver_parameter = p; }
+void KestraneExtended::set_ver_parameter(int p) {
+  ZORConfig::ver_parameter = p;
+}
 int KestraneExtended::get_ver_parameter() { return ZORConfig::ver_parameter; }
 void KestraneExtended::set_upper_bound(const char *mode) {
   ZORConfig::upper_bound = bound_mode(mode);

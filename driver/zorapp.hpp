@@ -168,14 +168,14 @@ public:
 private:
   void drop_solver();
 
-  ZORConfig config_;                 // all settings are static
-  IDManager *imgr_ = nullptr;        // bound, not owned unless own_imgr_
-  BasicClauseSet *clset_ = nullptr;  // bound, not owned unless own_clset_
+  ZORConfig config_;                // all settings are static
+  IDManager *imgr_ = nullptr;       // bound, not owned unless own_imgr_
+  BasicClauseSet *clset_ = nullptr; // bound, not owned unless own_clset_
   std::vector<long long> *model_ = nullptr;
-  MaxSATSolver *solver_ = nullptr;   // built by mk_solver, owned
-  long long cost_ = -1;              // last value returned by the solver
-  long long cube_count_ = 0;         // iter_solve calls so far
-  bool bound_externally_ = true;     // the data objects are the caller's
+  MaxSATSolver *solver_ = nullptr; // built by mk_solver, owned
+  long long cost_ = -1;            // last value returned by the solver
+  long long cube_count_ = 0;       // iter_solve calls so far
+  bool bound_externally_ = true;   // the data objects are the caller's
   bool initialised_ = false;
   // Data objects created by init() when the caller bound none.
   std::unique_ptr<IDManager> own_imgr_;

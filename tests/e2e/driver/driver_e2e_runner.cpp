@@ -187,7 +187,8 @@ bool parse_case(const std::string &file, const std::string &want, Case &c) {
       } else {
         ck.stream = word;
       }
-      if (spec.empty() || std::string("=~/!").find(spec[0]) == std::string::npos) {
+      if (spec.empty() ||
+          std::string("=~/!").find(spec[0]) == std::string::npos) {
         std::cerr << "bad check: " << line << "\n";
         return false;
       }
@@ -207,8 +208,8 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
       .count();
 }
 
-RunResult run(const Paths &p, const std::vector<std::string> &args,
-              int sig = 0, double sig_after = 0, double limit = 60) {
+RunResult run(const Paths &p, const std::vector<std::string> &args, int sig = 0,
+              double sig_after = 0, double limit = 60) {
   RunResult r;
   int po[2], pe[2];
   if (pipe(po) != 0 || pipe(pe) != 0) {
@@ -333,8 +334,8 @@ bool judge_stream(const std::string &what, const std::string &text,
     if (only) {
       if (next >= lines.size() || !matches(ck, lines[next])) {
         why = what + ": line " + std::to_string(next + 1) + " is \"" +
-              (next < lines.size() ? lines[next] : "<end>") +
-              "\", expected " + ck.kind + " \"" + ck.text + "\"";
+              (next < lines.size() ? lines[next] : "<end>") + "\", expected " +
+              ck.kind + " \"" + ck.text + "\"";
         return false;
       }
       ++next;
@@ -343,8 +344,8 @@ bool judge_stream(const std::string &what, const std::string &text,
     while (next < lines.size() && !matches(ck, lines[next]))
       ++next;
     if (next >= lines.size()) {
-      why = what + ": no line (in order) for " + ck.kind + " \"" + ck.text +
-            "\"";
+      why =
+          what + ": no line (in order) for " + ck.kind + " \"" + ck.text + "\"";
       return false;
     }
     ++next;
@@ -453,12 +454,14 @@ int main(int argc, char **argv) {
   else if (r.term_signal)
     fails.push_back("ended by signal " + std::to_string(r.term_signal));
   else if (r.status != c.status)
-    fails.push_back("exit status " + std::to_string(r.status) +
-                    ", expected " + std::to_string(c.status));
+    fails.push_back("exit status " + std::to_string(r.status) + ", expected " +
+                    std::to_string(c.status));
   std::vector<Check> outc, errc;
   std::vector<Check> filec;
   for (const Check &ck : c.checks)
-    (ck.stream == "out" ? outc : ck.stream == "err" ? errc : filec)
+    (ck.stream == "out"   ? outc
+     : ck.stream == "err" ? errc
+                          : filec)
         .push_back(ck);
   std::string why;
   if (!judge_stream("stdout", r.out, outc, c.only, why))

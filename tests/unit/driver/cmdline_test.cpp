@@ -38,9 +38,8 @@ protected:
     for (std::string &a : args_)
       argv_.push_back(&a[0]);
     argv_.push_back(nullptr);
-    return parse_cmdline_options(Kestrane::instance(),
-                                 static_cast<int>(argv_.size() - 1),
-                                 argv_.data());
+    return parse_cmdline_options(
+        Kestrane::instance(), static_cast<int>(argv_.size() - 1), argv_.data());
   }
 
   // Runs the parser in a child process: exit status and output.
@@ -95,8 +94,8 @@ TEST_F(CmdLine, NoFileGivesNull) {
 
 TEST_F(CmdLine, ValueOptionGivenLastHasNoValue) {
   // Each value option as the last argument: no value, no file.
-  for (const char *opt : {"-r", "-a", "-e", "-m", "-T", "-v", "-setMiddle",
-                          "-lbh"}) {
+  for (const char *opt :
+       {"-r", "-a", "-e", "-m", "-T", "-v", "-setMiddle", "-lbh"}) {
     SCOPED_TRACE(opt);
     ZORConfig::tool_timeout = 3600;
     EXPECT_EQ(parse({"-w", opt}), nullptr);

@@ -45,10 +45,9 @@ TEST_F(ModelOutput, PrintModel) {
   // The model's end stops the walk, whatever n says (signed or unsigned).
   EXPECT_EQ(printed([&](std::ostream &o) { mxutils::print_model(o, m, 99); }),
             "v 1 -2 3=0 \n");
-  EXPECT_EQ(printed([&](std::ostream &o) {
-              mxutils::print_model(o, m, ~0ULL);
-            }),
-            "v 1 -2 3=0 \n");
+  EXPECT_EQ(
+      printed([&](std::ostream &o) { mxutils::print_model(o, m, ~0ULL); }),
+      "v 1 -2 3=0 \n");
   EXPECT_EQ(printed([&](std::ostream &o) { mxutils::print_model(o, m, 0); }),
             "v \n");
   EXPECT_EQ(printed([&](std::ostream &o) { mxutils::print_model(o, m, -1LL); }),
@@ -63,10 +62,9 @@ TEST_F(ModelOutput, PrintModel) {
 
 TEST_F(ModelOutput, SimpleModelAndCertificate) {
   Model m{0, 1, -1, 0};
-  EXPECT_EQ(printed([&](std::ostream &o) {
-              mxutils::print_simple_model(o, m, 3);
-            }),
-            "1 -2 3=0 0\n");
+  EXPECT_EQ(
+      printed([&](std::ostream &o) { mxutils::print_simple_model(o, m, 3); }),
+      "1 -2 3=0 0\n");
   Model empty;
   EXPECT_EQ(printed([&](std::ostream &o) {
               mxutils::print_simple_model(o, empty, 3);
@@ -136,17 +134,15 @@ TEST_F(ModelOutput, ValidateModelCountsFalsifiedWeights) {
   EXPECT_FALSE(mxutils::validate_model(set, 4, m, 4));
   EXPECT_FALSE(mxutils::validate_model(set, 4, m, 0));
   ZORConfig::verbosity = 9;
-  std::string out = printed([&](std::ostream &o) {
-    mxutils::validate_model(o, set, 4, m, 3);
-  });
+  std::string out = printed(
+      [&](std::ostream &o) { mxutils::validate_model(o, set, 4, m, 3); });
   EXPECT_EQ(out, "c Unsat clause: 1 5 0  w/ cost: 3\n"
                  "c Unsat cls: 1\n"
                  "c Computed min cost: 3 vs. Unsat cost: 3\n");
   ZORConfig::comp_format = false;
   ZORConfig::verbosity = 6;
-  out = printed([&](std::ostream &o) {
-    mxutils::validate_model(o, set, 4, m, 3);
-  });
+  out = printed(
+      [&](std::ostream &o) { mxutils::validate_model(o, set, 4, m, 3); });
   EXPECT_EQ(out, "Unsat cls: 1\nComputed min cost: 3 vs. Unsat cost: 3\n");
 }
 

@@ -25,9 +25,10 @@ std::string safe_format(double v) {
 }
 
 TEST(SigSafeOut, DoublesLikeTheDefaultStreamFormat) {
-  for (double v : {0.0, -0.0, 1.0, 0.5, 0.001667, 0.000123, 0.0000123, 1.5e-5,
-                   12.345678, 99999.95, 999999.4, 999999.5, 1234567.0, 3600.0,
-                   0.1, 2.5, 1e-300, 1e300, -42.125, 100000.0, 9.9999996})
+  for (double v :
+       {0.0,    -0.0,      1.0,      0.5,      0.001667, 0.000123,  0.0000123,
+        1.5e-5, 12.345678, 99999.95, 999999.4, 999999.5, 1234567.0, 3600.0,
+        0.1,    2.5,       1e-300,   1e300,    -42.125,  100000.0,  9.9999996})
     EXPECT_EQ(safe_format(v), stream_format(v)) << v;
   // CPU times as getrusage gives them: whole microseconds.
   const unsigned seed = 20261207;
@@ -38,8 +39,8 @@ TEST(SigSafeOut, DoublesLikeTheDefaultStreamFormat) {
     if (i % 3 == 0)
       sec = 0;
     double v = static_cast<double>(sec) + static_cast<double>(usec) / 1000000.0;
-    ASSERT_EQ(safe_format(v), stream_format(v)) << "seed " << seed << " value "
-                                                << sec << "." << usec;
+    ASSERT_EQ(safe_format(v), stream_format(v))
+        << "seed " << seed << " value " << sec << "." << usec;
   }
 }
 
@@ -49,8 +50,9 @@ TEST(SigSafeOut, WritesEverythingToTheDescriptor) {
   std::string expected;
   {
     SigSafeOut out(p[1]);
-    out << "o " << 42LL << " LB" << '\n' << LLONG_MIN << ' ' << -7 << ' '
-        << 18446744073709551615ULL << ' ' << 0.25 << '\n';
+    out << "o " << 42LL << " LB" << '\n'
+        << LLONG_MIN << ' ' << -7 << ' ' << 18446744073709551615ULL << ' '
+        << 0.25 << '\n';
     expected = "o 42 LB\n-9223372036854775808 -7 18446744073709551615 0.25\n";
     // More than one buffer's worth.
     for (int i = 0; i < 2000; ++i)

@@ -31,9 +31,7 @@ protected:
     set.create_clause(h)->weight = 10;
     set.create_clause(s)->weight = 3;
   }
-  void publish() {
-    publish_tool_objects(imgr, set, model, 2, 2, &mincost);
-  }
+  void publish() { publish_tool_objects(imgr, set, model, 2, 2, &mincost); }
   // The output's last line is pfx, "CPU Time: " and a number.
   static bool ends_with_cpu_line(const std::string &out, const char *pfx) {
     std::string head = std::string("\n") + pfx + "CPU Time: ";
@@ -115,9 +113,8 @@ TEST_F(SignalPath, ReportedCostOutsideTheEvaluationFormat) {
     ZORToolObjects::report_cost(3);
     finishup();
   });
-  EXPECT_EQ(r.out.rfind("o 3 LB\ns UNKNOWN\nMaxSAT model: 1 -2 \nCPU Time: ",
-                        0),
-            0u)
+  EXPECT_EQ(
+      r.out.rfind("o 3 LB\ns UNKNOWN\nMaxSAT model: 1 -2 \nCPU Time: ", 0), 0u)
       << r.out;
 }
 
@@ -208,13 +205,15 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
     std::cout << "still running" << std::endl;
   });
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out,
-            "c Kestrane received abort signal. Terminating ...\nstill running\n");
+  EXPECT_EQ(
+      r.out,
+      "c Kestrane received abort signal. Terminating ...\nstill running\n");
 }
 
 TEST_F(SignalPath, HandledSignalsAreBlockedWhileOneIsHandled) {
   install_signal_handlers();
-  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGSEGV, SIGALRM, SIGABRT}) {
+  for (int sig :
+       {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGSEGV, SIGALRM, SIGABRT}) {
     struct sigaction sa;
     ASSERT_EQ(sigaction(sig, nullptr, &sa), 0);
     for (int other : {SIGHUP, SIGINT, SIGTERM, SIGALRM})
@@ -241,39 +240,35 @@ TEST_F(SignalPath, PendingOutputComesFirst) {
       << r.out;
 }
 
-// ---- Result lines and banner -------------------------------------------------
+// ---- Result lines and banner
+// -------------------------------------------------
 
 class Results : public SignalPath {};
 
 TEST_F(Results, OptimumInTheEvaluationFormat) {
-  Captured r = run_captured([&] {
-    print_results(Kestrane::instance(), model, 2, 3, true);
-  });
+  Captured r = run_captured(
+      [&] { print_results(Kestrane::instance(), model, 2, 3, true); });
   EXPECT_EQ(r.out.rfind("o 3\ns OPTIMUM FOUND\nv 1 -2 \nc CPU Time: ", 0), 0u)
       << r.out;
   EXPECT_TRUE(ends_with_cpu_line(r.out, "c "));
 }
 
 TEST_F(Results, UnsatisfiableAndPlainFormat) {
-  Captured r = run_captured([&] {
-    print_results(Kestrane::instance(), model, 2, -1, true);
-  });
+  Captured r = run_captured(
+      [&] { print_results(Kestrane::instance(), model, 2, -1, true); });
   EXPECT_EQ(r.out.rfind("s UNSATISFIABLE\nc CPU Time: ", 0), 0u) << r.out;
   ZORConfig::comp_format = false;
-  r = run_captured([&] {
-    print_results(Kestrane::instance(), model, 2, 3, true);
-  });
+  r = run_captured(
+      [&] { print_results(Kestrane::instance(), model, 2, 3, true); });
   EXPECT_EQ(r.out, "Minimum cost of unsatisfied clauses: 3\n");
 }
 
 TEST_F(Results, ObjectiveValueOnTheOrdinaryRoadOnly) {
   ZORConfig::pbo_minimization_function = {{1, 5}, {2, 7}};
-  Captured ordinary = run_captured([&] {
-    print_results(Kestrane::instance(), model, 2, 3, true);
-  });
-  Captured bmo = run_captured([&] {
-    print_results(Kestrane::instance(), model, 2, 3, false);
-  });
+  Captured ordinary = run_captured(
+      [&] { print_results(Kestrane::instance(), model, 2, 3, true); });
+  Captured bmo = run_captured(
+      [&] { print_results(Kestrane::instance(), model, 2, 3, false); });
   ZORConfig::pbo_minimization_function.clear();
   EXPECT_EQ(ordinary.out.rfind("o 5\n", 0), 0u) << ordinary.out;
   EXPECT_EQ(bmo.out.rfind("o 3\n", 0), 0u) << bmo.out;
@@ -286,7 +281,8 @@ TEST_F(Results, Banners) {
   std::string first, last;
   std::getline(lines, first);
   EXPECT_EQ(first, "c *** Kestrane MaxSAT solver ***");
-  EXPECT_NE(r.out.find("\nc *** instance: x.wcnf ***\nc \n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nc *** instance: x.wcnf ***\nc \n"),
+            std::string::npos);
   EXPECT_NE(r.out.find("\nc *** release date: "), std::string::npos);
   ZORConfig::comp_format = false;
   r = run_captured([&] { print_header(f, "x.wcnf"); });

@@ -116,8 +116,7 @@ TEST_F(Facade, OtherSettingTexts) {
   expect_abort([&] { f.set_atLeast(4); },
                "Invalid type of atLeast constraints (0, 1, 2 or 3)");
   EXPECT_EQ(run_captured([&] { f.set_wbo_encoding("x"); }).status, 3);
-  EXPECT_EQ(run_captured([&] { f.set_relax_on_demand_gmxsat("x"); }).status,
-            3);
+  EXPECT_EQ(run_captured([&] { f.set_relax_on_demand_gmxsat("x"); }).status, 3);
   expect_abort([&] { f.get_var(1); }, "Unable to provide models");
   Captured stats = run_captured([&] { f.print_stats(); });
   EXPECT_EQ(stats.status, 3);
