@@ -201,3 +201,32 @@ TEST(WcspReader, AgreesWithTheDirectEncodingsOfTheBenchmarks) {
   closedir(d);
   EXPECT_GE(compared, 8);
 }
+
+TEST(WcspReader, GzipIsReadLikePlain) {
+  std::string text = "net 2 3 2 20\n3 2\n2 0 1 2 2\n0 1 4\n2 0 5\n"
+                     "1 1 0 1\n1 3\n";
+  Snapshot plain, packed;
+  long long top_plain, top_packed;
+  {
+    Loaded l(ftest::write_file("p.wcsp", text));
+    plain = ftest::snapshot(l.set);
+    top_plain = l.set.top_weight;
+  }
+  {
+    Loaded l(ftest::write_gz("g.wcsp", text));
+    packed = ftest::snapshot(l.set);
+    top_packed = l.set.top_weight;
+  }
+  EXPECT_EQ(plain, packed);
+  EXPECT_EQ(top_plain, top_packed);
+  // Scope {0, 1}: 5 on (2, 0), 4 on (0, 1), the default 2 on the four
+  // other pairs: weight classes 5, 4, 2 in groups 2, 3, 4. Scope {1}: 3 on
+  // value 1, group 5 after the gap.
+  EXPECT_EQ(plain.at({-3, -4}), (ClauseInfo{5, 2}));
+  EXPECT_EQ(plain.at({-1, -5}), (ClauseInfo{4, 3}));
+  EXPECT_EQ(plain.at({-1, -4}), (ClauseInfo{2, 4}));
+  EXPECT_EQ(plain.at({-2, -5}), (ClauseInfo{2, 4}));
+  EXPECT_EQ(plain.at({-5}), (ClauseInfo{3, 5}));
+  EXPECT_EQ(plain.size(), 1u + 3u + 1u + 1u + 6u + 1u);
+  EXPECT_EQ(top_plain, 1 + 5 + 3);
+}
