@@ -20,6 +20,22 @@ long long Subsetsum::solve(const std::vector<long long> &weights,
   if (w.empty() || (!overflow && k >= total))
     return -1;
   long long low = k < 0 ? 0 : k; // the answer lies above low
+  if (w.size() <= kMaxEnumerated) {
+    // Few weights: every subset sum, exactly, whatever their size.
+    std::vector<__int128> sums{0};
+    for (long long x : w) {
+      std::size_t n = sums.size();
+      for (std::size_t i = 0; i < n; ++i)
+        sums.push_back(sums[i] + x);
+    }
+    __int128 best = -1;
+    for (__int128 s : sums)
+      if (s > low && (best < 0 || s < best))
+        best = s;
+    if (best < 0)
+      return -1;
+    return best > LLONG_MAX ? LLONG_MAX : static_cast<long long>(best);
+  }
   unsigned long long words =
       overflow ? ULLONG_MAX : (static_cast<unsigned long long>(total) >> 6) + 1;
   if (overflow || static_cast<unsigned long long>(total) > kMaxTotal ||

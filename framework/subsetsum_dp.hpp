@@ -3,6 +3,7 @@
 // lower bound step by step skip values no assignment can cost.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 class Subsetsum {
@@ -20,4 +21,6 @@ public:
   // Above this many bit operations the programme falls back as described.
   static constexpr unsigned long long kMaxWork = 1ULL << 31;
   static constexpr unsigned long long kMaxTotal = 1ULL << 28;
+  // Up to this many weights every subset sum is listed instead.
+  static constexpr std::size_t kMaxEnumerated = 16;
 };
