@@ -176,6 +176,9 @@ bool parse_dimacs(const std::string& text, Instance& inst, std::string& err) {
     err = "no format line";
     return false;
   }
+  // As the product's readers do: variable 1 exists even in a file without
+  // literals, so a model may name it.
+  if (inst.nvars < 1) inst.nvars = 1;
   if (fmt == "gwcnf" && group_sum < top) top = group_sum;
   if (fmt == "wcnf" || fmt == "gwcnf" || fmt == "scnf") {
     for (Clause& cl : inst.clauses) {
