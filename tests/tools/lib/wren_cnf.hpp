@@ -50,7 +50,7 @@ long first_falsified(const Cnf& f, const std::vector<bool>& model);
 int brute_force(const Cnf& f);
 
 // Runs the reference solver (/usr/bin/cadical) on f: 10, 20, or 0 when it
-// failed or ran out of its time limit. seconds receives its wall time.
+// failed or ran out of its CPU-time limit. seconds receives its CPU time.
 int reference_status(const Cnf& f, double time_limit = 600, double* seconds = nullptr);
 int reference_status_file(const std::string& path, double time_limit = 600,
                           double* seconds = nullptr);
