@@ -3,6 +3,7 @@
 // marked clauses (with arena compaction), and the progress report lines.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "sat/tern_internal.hpp"
 
@@ -112,6 +113,7 @@ static void release_clause(uint32_t c) {
 }
 
 void collect_clauses() {
+
   for (size_t l = 2; l < 2 * (size_t)E.max_var + 2; l++) {
     unlink_marked(&E.htps[l], (uint32_t)l, false);
     unlink_marked(&E.dhtps[l], (uint32_t)l, true);
@@ -160,7 +162,9 @@ void collect_clauses() {
       slots.n = j;
     }
   }
+
   if (E.arena_garbage * 2 > E.arena.n) compact_arena();
+
 }
 
 // ---------------------------------------------------------------------------
