@@ -39,7 +39,11 @@ bool operator==(const Totals &a, const Totals &b) {
 
 // An independent reading: line by line, clauses keyed by their sorted,
 // duplicate-free literals, merged by the rules of each format.
-Totals count_independently(const std::string &text, const std::string &fmt) {
+// Clause by literals: its weight when soft, -1 when hard.
+using ClauseWeights = std::map<std::vector<long long>, long long>;
+
+Totals count_independently(const std::string &text, const std::string &fmt,
+                           ClauseWeights *out = nullptr) {
   struct Acc {
     __int128 weight = 0;
     bool hard = false;
@@ -127,13 +131,18 @@ Totals count_independently(const std::string &text, const std::string &fmt) {
       ++t.hard;
     else
       t.soft += w;
+    if (out)
+      (*out)[c.first] = hard ? -1 : static_cast<long long>(w);
   }
   t.clauses = static_cast<long long>(cls.size());
   return t;
 }
 
-Totals count_loaded(const std::string &path) {
+Totals count_loaded(const std::string &path, ClauseWeights *out = nullptr) {
   Loaded l(path);
+  if (out)
+    for (BasicClause *c : l.set)
+      (*out)[c->lits] = c->weight >= l.set.top_weight ? -1 : c->weight;
   Totals t;
   t.top = l.set.top_weight;
   t.vars = l.imgr.top_id;
@@ -255,4 +264,56 @@ TEST(ReadInputCorpus, MalformedInputsEndWithTheirMessage) {
     ++cases;
   }
   EXPECT_GE(cases, 60);
+}
+
+// Random small files of every DIMACS format with many repeated clauses,
+// clauses spread over lines or sharing one, comment lines, carriage returns
+// where the format allows them, plain and gzip: the loaded clauses and
+// weights must equal the independent count clause by clause.
+TEST(ReadInputCorpus, RandomFilesAgreeClauseByClause) {
+  const char *formats[] = {"cnf", "pmcnf", "wcnf", "gwcnf"};
+  for (unsigned seed = 1; seed <= 120; ++seed) {
+    unsigned long long x = seed * 0x9E3779B97F4A7C15ULL;
+    auto rnd = [&x](unsigned n) {
+      x ^= x << 13;
+      x ^= x >> 7;
+      x ^= x << 17;
+      return static_cast<long long>(x % n);
+    };
+    std::string fmt = formats[seed % 4];
+    bool crlf = (fmt == "wcnf" || fmt == "gwcnf" || fmt == "cnf") && rnd(2);
+    std::string nl = crlf ? "\r\n" : "\n";
+    long long top = 5 + rnd(40);
+    std::string text = "c seed " + std::to_string(seed) + nl;
+    text += "p " + fmt + " 6 40";
+    if ((fmt == "wcnf" || fmt == "gwcnf") && rnd(3))
+      text += " " + std::to_string(top);
+    text += nl;
+    int clauses = 1 + static_cast<int>(rnd(40));
+    for (int i = 0; i < clauses; ++i) {
+      if (fmt == "pmcnf" && rnd(5) == 0)
+        text += rnd(2) ? "\np hard\n" : "\np soft\n";
+      if (rnd(8) == 0)
+        text += nl + "c comment " + std::to_string(i) + nl;
+      if (fmt == "gwcnf")
+        text += std::to_string(rnd(6)) + " ";
+      if (fmt == "wcnf" || fmt == "gwcnf")
+        text += std::to_string(rnd(4) == 0 ? top : rnd(9)) + " ";
+      int len = static_cast<int>(rnd(4));
+      for (int j = 0; j < len; ++j) {
+        long long v = 1 + rnd(4);
+        text += std::to_string(rnd(2) ? v : -v) + (rnd(6) ? " " : nl);
+      }
+      text += "0";
+      text += rnd(3) ? nl : " ";
+    }
+    ClauseWeights want, got;
+    Totals tw = count_independently(text, fmt, &want);
+    std::string name = "rand." + fmt;
+    std::string path = rnd(2) ? ftest::write_gz(name + ".gz", text)
+                              : ftest::write_file(name, text);
+    Totals tg = count_loaded(path, &got);
+    EXPECT_EQ(tg, tw) << "seed " << seed << "\n" << text;
+    EXPECT_EQ(got, want) << "seed " << seed << "\n" << text;
+  }
 }
