@@ -101,6 +101,17 @@ split_equalities() {
     }' "$1"
 }
 
+# Two answers agree when equal, or when one is SAT (a file without
+# objective) and the other a cost (kestrane reports cost 0 there).
+agree() {
+  [ "$1" = "$2" ] && return 0
+  case "$1:$2" in
+    SAT:UNSAT | UNSAT:SAT) return 1 ;;
+    SAT:* | *:SAT) return 0 ;;
+  esac
+  return 1
+}
+
 known_of() {
   awk -F'\t' -v f="$1" '$1 == f {print $2}' "$bench/known-optima.tsv" 2>/dev/null
 }
@@ -137,8 +148,8 @@ for rel in "${files[@]}"; do
   definite() { [ "$1" != "TO" ] && [ "$1" != "ERR" ] && [ "$1" != "-" ]; }
   if definite "$ka"; then solved_k=$((solved_k + 1)); fi
   if definite "$ca"; then solved_c=$((solved_c + 1)); fi
-  if definite "$ka" && definite "$ca" && [ "$ka" != "$ca" ]; then flag="!"; fi
-  if definite "$ka" && [ "$kn" != "-" ] && [ "$ka" != "$kn" ]; then flag="!"; fi
+  if definite "$ka" && definite "$ca" && ! agree "$ka" "$ca"; then flag="!"; fi
+  if definite "$ka" && [ "$kn" != "-" ] && ! agree "$ka" "$kn"; then flag="!"; fi
   [ -n "$flag" ] && flagged=1
   printf "%-58s %9s %12s %9s %12s %12s %s\n" "$rel" "$ks" "$ka" "$cs" "$ca" "$kn" "$flag"
 done

@@ -37,6 +37,12 @@ public:
   void add_pb_constraint(const std::vector<long long> &lits,
                          const std::vector<long long> &coeffs, long long rhs,
                          pb_inequality ineq);
+  // The same with the relation as its number (0 <, 1 <=, 2 =, 3 >=, 4 >).
+  void add_pb_constraint(const std::vector<long long> &lits,
+                         const std::vector<long long> &coeffs, long long rhs,
+                         int ineq) {
+    add_pb_constraint(lits, coeffs, rhs, static_cast<pb_inequality>(ineq));
+  }
   // Translates every stored constraint (convert: a ConvertT, 2 = BDDs; the
   // translator takes one translation per object) and adds the resulting
   // clauses to clset as hard clauses; then empties the variable map.
