@@ -56,7 +56,9 @@ public:
   void handle_unsat_outcome();
   void get_core_assumptions();
   void get_core_clauses(); // requires: tracing on, core set given
-  // Engine queries on the living engine (SAT state).
+  // Engine queries on the living engine. Levels and decisions need its
+  // satisfiable state, which a satisfiable clause-set `solve` leaves; the
+  // clause-list form's thinning returns the engine to its ready state.
   void get_var_levels(std::vector<long long> &levels);
   bool is_dvar(long long v);
   void print_cnf(const char *file);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <random>
 #include <unistd.h>
 
@@ -175,6 +176,33 @@ TEST(TernIncrementalWrapper, EdgeCallsOnOneEngine) {
   ASSERT_EQ(w.solve(more, none, out3), 10);
   EXPECT_EQ(out3[2], -1);
   EXPECT_EQ(out3[3], -1);
+  w.reset();
+  holder.clear_direct();
+}
+
+TEST(TernIncrementalWrapper, EngineQueriesAfterClauseSetSolve) {
+  BasicClauseSet holder;
+  LitVector a{1}, b{-1, 2}, c{3, 4};
+  holder.create_clause(a);
+  holder.create_clause(b);
+  holder.create_clause(c);
+  TernIncrementalWrapper w;
+  w.init(false);
+  std::vector<long long> none, out;
+  ASSERT_EQ(w.solve(holder, none, out), 10);
+  std::vector<long long> levels(2, -7);
+  w.get_var_levels(levels);
+  ASSERT_EQ(levels.size(), 5u);
+  EXPECT_EQ(levels[0], -7); // entry 0 untouched
+  EXPECT_EQ(levels[1], 0);  // units hold at level 0
+  EXPECT_EQ(levels[2], 0);
+  EXPECT_FALSE(w.is_dvar(2)); // forced by (-1 2)
+  std::string dir = wrap_temp_dir();
+  w.print_cnf((dir + "/f.cnf").c_str());
+  std::ifstream f(dir + "/f.cnf");
+  std::string header;
+  std::getline(f, header);
+  EXPECT_EQ(header.rfind("p cnf", 0), 0u) << header;
   w.reset();
   holder.clear_direct();
 }
