@@ -99,7 +99,7 @@ int main(int argc, char **argv) {
     stop();
     vars = sum & 1; // keep the sum alive
   } else {
-    // Owned by the process: tearing the model down is not part of reading.
+    // Torn down after the clock stops: releasing the model is not reading.
     IDManager &imgr = *new IDManager();
     BasicClauseSet &set = *new BasicClauseSet();
     read_input_file(name, imgr, set);
