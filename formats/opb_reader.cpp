@@ -99,7 +99,7 @@ static int read_terms_counted(StreamBuffer &in, NameMap &names,
   int terms = 0;
   constant = 0;
   for (;;) {
-    skipWhitespace(in);
+    skip_space_and_comments(in); // a "*" line may split a long constraint
     int c = *in;
     if (c == ';' || c == '<' || c == '>' || c == '=')
       break;

@@ -298,7 +298,7 @@ TEST(OpbReader, ObjectiveTermsMerge) {
 // coefficient and two constraints on one line are all read.
 TEST(OpbReader, LayoutIsFree) {
   std::string text = "* c\n\n  +1 x1 +1 x2 +0 x3 >= 1 ;\n* between\n\n"
-                     "1 x1 -1 x3 >= 1; 2 x2\n +1 x3 >= 2 ;\n";
+                     "1 x1 -1 x3 >= 1; 2 x2\n* inside\n +1 x3 >= 2 ;\n";
   for (bool gz : {false, true}) {
     std::unique_ptr<Loaded> l;
     std::string out = load_quiet(gz ? ftest::write_gz("l.opb", text)
