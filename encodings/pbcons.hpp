@@ -76,6 +76,6 @@ public:
   const std::map<int, int> &variable_map() const { return vmap_; }
 
 private:
-  PbSolver pb_;            // the translator of this batch
+  PbSolver pb_;             // the translator of this batch
   std::map<int, int> vmap_; // translator variable -> program literal
 };

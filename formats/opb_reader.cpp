@@ -77,8 +77,7 @@ void skip_space_and_comments(StreamBuffer &in) {
   }
 }
 
-long long literal_of(const std::string &name, NameMap &names,
-                     IDManager &imgr) {
+long long literal_of(const std::string &name, NameMap &names, IDManager &imgr) {
   bool neg = !name.empty() && name[0] == '~';
   std::string base = neg ? name.substr(1) : name;
   auto it = names.find(base);
@@ -91,8 +90,8 @@ long long literal_of(const std::string &name, NameMap &names,
 }
 
 // Returns the number of terms read.
-static int read_terms_counted(StreamBuffer &in, NameMap &names,
-                              IDManager &imgr, std::vector<long long> &lits,
+static int read_terms_counted(StreamBuffer &in, NameMap &names, IDManager &imgr,
+                              std::vector<long long> &lits,
                               std::vector<long long> &coefs,
                               long long &constant) {
   std::unordered_map<long long, std::size_t> pos; // variable -> index
@@ -106,8 +105,7 @@ static int read_terms_counted(StreamBuffer &in, NameMap &names,
     if (c == EOF)
       pb_parse_error("Unexpected end of input inside a constraint");
     if (starts_name(c))
-      pb_parse_error("Coefficient expected before variable, found " +
-                     shown(c));
+      pb_parse_error("Coefficient expected before variable, found " + shown(c));
     long long a = FMTUtils::parseLongInt(in);
     skipWhitespace(in);
     std::string name = read_name(in);
@@ -177,9 +175,8 @@ long long coef_sum(const PbConstraint &pc) {
   return s;
 }
 
-void encode_constraint(IDManager &imgr, BasicClauseSet &clset,
-                       PbConstraint &pc, Card_CNF_Encodings cenc,
-                       PB_CNF_Encodings pbenc) {
+void encode_constraint(IDManager &imgr, BasicClauseSet &clset, PbConstraint &pc,
+                       Card_CNF_Encodings cenc, PB_CNF_Encodings pbenc) {
   const long long k = pc.rhs;
   if (pc.lits.empty()) {
     // 0 <= k or 0 = k: holds or never holds.
@@ -322,7 +319,6 @@ void parse_opb_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
   }
 
   std::cout << "c constraints: " << count << "\n";
-  std::cout << "c clauses " << clset.size() << " vars: " << imgr.top_id
-            << "\n"
+  std::cout << "c clauses " << clset.size() << " vars: " << imgr.top_id << "\n"
             << std::flush;
 }

@@ -80,9 +80,8 @@ long long coef_sum(const PbConstraint &pc);
 // go to the cardinality encoder with cenc (through the pseudo-Boolean one
 // when cenc encodes only "at most one" and the bound is not 1); otherwise
 // the pseudo-Boolean encoder with pbenc.
-void encode_constraint(IDManager &imgr, BasicClauseSet &clset,
-                       PbConstraint &pc, Card_CNF_Encodings cenc,
-                       PB_CNF_Encodings pbenc);
+void encode_constraint(IDManager &imgr, BasicClauseSet &clset, PbConstraint &pc,
+                       Card_CNF_Encodings cenc, PB_CNF_Encodings pbenc);
 
 // Adds clauses to the main set with a weight and a group. Clause objects
 // are shared (one per literal set), so a clause may come again from another

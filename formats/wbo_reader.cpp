@@ -49,15 +49,14 @@ void read_wbo_constraint(StreamBuffer &in, IDManager &imgr,
 
   if (!soft || wenc == Wbo_group_encoding::Groups) {
     encode_constraint(imgr, tmp.set, pc, cenc, pbenc);
-    sink.copy_from(tmp.set, soft ? weight : clset.get_top(),
-                   soft ? group : 1);
+    sink.copy_from(tmp.set, soft ? weight : clset.get_top(), soft ? group : 1);
     return;
   }
 
   // SAT10: C or b as hard clauses, -b as the soft unit.
   long long s = coef_sum(pc), k = pc.rhs;
-  bool upper = k < s;                  // at most k is not trivial
-  bool lower = pc.op == 0 && k > 0;    // at least k (equality) is not trivial
+  bool upper = k < s;               // at most k is not trivial
+  bool lower = pc.op == 0 && k > 0; // at least k (equality) is not trivial
   if (!upper && !lower)
     return; // always holds
   if (imgr.top_id >= FMTUtils::kMaxVariable)

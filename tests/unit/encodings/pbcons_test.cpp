@@ -71,10 +71,11 @@ Lits random_weights(std::mt19937_64 &rng, int n, long long maxw) {
   return w;
 }
 
-void check_one(Lits lits, Lits w, long long k, Rel r, const std::string &where) {
-  SCOPED_TRACE(::testing::Message() << where << " rel " << static_cast<int>(r)
-                                    << " k " << k << " lits " << show(lits)
-                                    << " weights " << show(w));
+void check_one(Lits lits, Lits w, long long k, Rel r,
+               const std::string &where) {
+  SCOPED_TRACE(::testing::Message()
+               << where << " rel " << static_cast<int>(r) << " k " << k
+               << " lits " << show(lits) << " weights " << show(w));
   Lits vars = vars_of(lits);
   long long top = 0;
   for (long long v : vars)

@@ -262,8 +262,8 @@ TEST(OpbReader, RandomFilesMatchTheirMeaning) {
 // "c mf: " line and the summary lines.
 TEST(OpbReader, ObjectiveAndSummaryLines) {
   std::unique_ptr<Loaded> l;
-  std::string out = load_quiet(
-      ftest::write_file("o.opb", "min: +3 x ;\n+1 y >= 1 ;\n"), l);
+  std::string out =
+      load_quiet(ftest::write_file("o.opb", "min: +3 x ;\n+1 y >= 1 ;\n"), l);
   EXPECT_EQ(out, "c mf: 1-> 3\nc constraints: 1\nc clauses 2 vars: 2\n");
   EXPECT_EQ(l->type, MS_Problems::Weighted);
   EXPECT_EQ(l->set.get_top(), 4);
@@ -279,10 +279,10 @@ TEST(OpbReader, ObjectiveAndSummaryLines) {
 // "a ~x" leaves a constant carried by a variable fixed true.
 TEST(OpbReader, ObjectiveTermsMerge) {
   std::unique_ptr<Loaded> l;
-  std::string out = load_quiet(
-      ftest::write_file("m.opb",
-                        "min: +2 x1 +3 x1 -2 y +4 ~z ;\n+1 z >= 0 ;\n"),
-      l);
+  std::string out =
+      load_quiet(ftest::write_file(
+                     "m.opb", "min: +2 x1 +3 x1 -2 y +4 ~z ;\n+1 z >= 0 ;\n"),
+                 l);
   EXPECT_EQ(out, "c mf: 1-> 5\nc mf: 2-> -2\nc mf: 3-> -4\nc mf: 4-> 4\n"
                  "c constraints: 1\nc clauses 4 vars: 4\n");
   EXPECT_EQ(l->set.get_top(), 12);
@@ -316,8 +316,7 @@ TEST(OpbReader, LayoutIsFree) {
     std::string why;
     EXPECT_TRUE(enc_check::check_equivalence(
         cls, {1, 2, 3},
-        [](const std::vector<bool> &v) { return v[0] && v[1] && !v[2]; },
-        &why))
+        [](const std::vector<bool> &v) { return v[0] && v[1] && !v[2]; }, &why))
         << why;
   }
 }

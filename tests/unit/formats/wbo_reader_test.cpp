@@ -171,9 +171,9 @@ std::string load_quiet(const std::string &path, std::unique_ptr<Loaded> &l) {
 TEST(WboReader, RandomFilesMatchTheirMeaning) {
   ZORConfig::wbo_encoding = WboEncoding::SAT10;
   const PB_CNF_Encodings codes[] = {
-      PB_CNF_Encodings::BDD,          PB_CNF_Encodings::SortNetworks,
-      PB_CNF_Encodings::Warners,      PB_CNF_Encodings::WarnersEquiv,
-      PB_CNF_Encodings::WarnersImpl,  PB_CNF_Encodings::SeqWeightedCounters};
+      PB_CNF_Encodings::BDD,         PB_CNF_Encodings::SortNetworks,
+      PB_CNF_Encodings::Warners,     PB_CNF_Encodings::WarnersEquiv,
+      PB_CNF_Encodings::WarnersImpl, PB_CNF_Encodings::SeqWeightedCounters};
   const Card_CNF_Encodings cards[] = {Card_CNF_Encodings::Bitwise,
                                       Card_CNF_Encodings::SeqCounter,
                                       Card_CNF_Encodings::CardNetworks};
@@ -229,8 +229,8 @@ TEST(WboReader, Sat10ShapeAndSummaryLines) {
     }
   }
   std::sort(soft.begin(), soft.end());
-  EXPECT_EQ(soft, (std::vector<std::pair<long long, long long>>{{2, 2},
-                                                                {5, 3}}));
+  EXPECT_EQ(soft,
+            (std::vector<std::pair<long long, long long>>{{2, 2}, {5, 3}}));
 }
 
 // A soft constraint that always holds, or of weight 0, adds nothing, not
