@@ -298,3 +298,14 @@ TEST(PbBddEncoding, FinalizeWithoutBatchIsHarmless) {
   PBBDDs::finalize(t.im, t.cs);
   EXPECT_EQ(t.cs.size(), 0u);
 }
+
+// Literals are named and mapped in 32 bits: a wider one ends the run
+// instead of being truncated into another variable.
+TEST(PbConsDeathTest, LiteralBeyond32BitsEndsTheRun) {
+  EXPECT_EXIT(
+      {
+        PbCons pc;
+        pc.add_pb_constraint({1, 1LL << 33}, {1, 1}, 1, pb_inequality::AtMost);
+      },
+      ::testing::ExitedWithCode(5), "Literal beyond 32 bits");
+}
