@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
       }
     }
     std::printf("%-44s %7s %8.2f %7s %8.2f %s%7.2f %10llu %8.1f %s\n", name.c_str(),
-                status_name(ws), wt, status_name(rs), rt, ws == 0 && rs != 0 ? ">" : " ", ratio,
+                status_name(ws), wt, with_reference ? status_name(rs) : "-", rt, ws == 0 && rs != 0 ? ">" : " ", ratio,
                 (unsigned long long)conflicts, props / std::max(wt, 1e-6) / 1e6, verdict);
     std::fflush(stdout);
   }
