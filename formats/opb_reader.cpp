@@ -181,8 +181,10 @@ void encode_constraint(IDManager &imgr, BasicClauseSet &clset, PbConstraint &pc,
   if (pc.lits.empty()) {
     // 0 <= k or 0 = k: holds or never holds.
     bool holds = pc.op == -1 ? k >= 0 : k == 0;
-    if (!holds)
-      enc_detail::add_empty_clause(clset);
+    if (!holds) {
+      LitVector none;
+      clset.create_clause(none);
+    }
     return;
   }
   coef_sum(pc); // every sum the encoders form stays within 64 bits
