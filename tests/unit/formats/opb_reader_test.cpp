@@ -366,6 +366,11 @@ TEST(OpbReader, TrivialConstraints) {
     std::unique_ptr<Loaded> l2;
     load_quiet(ftest::write_file("t2.opb", "+2 x1 -1 x1 +5 x2 <= 6 ;\n"), l2);
     EXPECT_EQ(l2->set.size(), 0u);
+    // Terms that cancel leave 0 >= 1: the empty clause.
+    std::unique_ptr<Loaded> l3;
+    load_quiet(ftest::write_file("t3.opb", "+1 x1 -1 x1 >= 1 ;\n"), l3);
+    ASSERT_EQ(l3->set.size(), 1u);
+    EXPECT_TRUE((*l3->set.begin())->lits.empty());
   }
   set_codes({Card_CNF_Encodings::Bitwise, PB_CNF_Encodings::BDD});
 }
