@@ -17,6 +17,9 @@ struct BDDEquiv {
       return;
     using enc_detail::add_clause;
     long long n = static_cast<long long>(lits.size());
+    // Nodes of row m: counts max(0, k-n+m+1)..min(k, m); at most n(k+1).
+    enc_detail::check_fresh_budget(
+        imgr, static_cast<enc_arith::Wide>(n) * std::min(k + 1, n - k));
     LIntPairVarMap map(100);
     auto node = [&](long long m, long long j) {
       return CardUtils::mk_yvar(imgr, map, std::pair<long long, long long>(m, j));

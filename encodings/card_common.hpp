@@ -15,7 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "encodings/enc_arith.hpp"
 #include "model/basic_clset.hpp"
+#include "model/runtime_msgs.hpp"
 
 namespace enc_detail {
 
@@ -33,6 +35,14 @@ template <class ClSet> inline void add_clause_vec(ClSet &cs, std::vector<long lo
 template <class ClSet> inline void add_empty_clause(ClSet &cs) {
   std::vector<long long> v;
   cs.create_clause(v);
+}
+
+// Ends the run when an encoding is about to take more fresh variables than
+// identifiers below 2^31 remain (the most the SAT engines address), rather
+// than exhaust memory on the way there.
+template <class IDM> void check_fresh_budget(const IDM &imgr, enc_arith::Wide count) {
+  if (static_cast<enc_arith::Wide>(imgr.top_id) + count > 2147483647)
+    tool_abort("Encoding needs more variables than the SAT engines address");
 }
 
 } // namespace enc_detail

@@ -37,6 +37,7 @@ struct PBSequentialWeightedCounters {
                     std::vector<long long> &weights, long long k) {
     using enc_detail::add_clause;
     long long n = static_cast<long long>(lits.size());
+    enc_detail::check_fresh_budget(imgr, static_cast<enc_arith::Wide>(n - 1) * k);
     LIntPairVarMap map;
     map.reserve(n > 1 ? static_cast<std::size_t>((n - 1) * (k < 64 ? k : 64)) : 0);
     auto s = [&](long long i, long long j) {

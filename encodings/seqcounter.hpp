@@ -13,6 +13,7 @@ void seqcounter_encode_atmostN(IDM &imgr, ClSet &cs, LV &lits, long long k) {
     return;
   using enc_detail::add_clause;
   long long n = static_cast<long long>(lits.size());
+  enc_detail::check_fresh_budget(imgr, static_cast<enc_arith::Wide>(n - 1) * k);
   LIntPairVarMap map;
   auto s = [&](long long i, long long j) {
     return CardUtils::mk_yvar(imgr, map, std::pair<long long, long long>(i, j));

@@ -2,6 +2,8 @@
 // cases and equivalence.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "encodings/bddequiv.hpp"
 #include "tests/unit/encodings/enc_test_util.hpp"
 
@@ -51,4 +53,18 @@ TEST(BDDEquiv, SharedCases) {
   BDDEquiv::encode_atmostN(t.im, t.cs, lits, 0);
   EXPECT_EQ(t.clauses(), (Clauses{{-1, -2, -3}, {-1}, {-2}, {-3}}));
   EXPECT_EQ(t.im.top_id, 3);
+}
+
+TEST(BDDEquivDeathTest, MoreVariablesThanTheEnginesAddressEndTheRun) {
+  Target t(100000);
+  Lits lits;
+  for (long long i = 1; i <= 100000; ++i)
+    lits.push_back(-i);
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        BDDEquiv::encode_atmostN(t.im, t.cs, lits, 50000);
+      },
+      ::testing::ExitedWithCode(5),
+      "^ERROR: Encoding needs more variables than the SAT engines address\n$");
 }

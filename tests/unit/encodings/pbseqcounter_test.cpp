@@ -2,6 +2,8 @@
 // special case, and fresh registers per call.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "encodings/pbseqcounter.hpp"
 #include "tests/unit/encodings/enc_test_util.hpp"
 
@@ -54,4 +56,17 @@ TEST(PBSeqCounter, RegistersAreNotShared) {
   EXPECT_EQ(lits, (Lits{1, 2, 3, 4}));
   EXPECT_EQ(w, (Lits{2, 1, 3, 2}));
   EXPECT_EQ(k, 4);
+}
+
+TEST(PBSeqCounterDeathTest, MoreVariablesThanTheEnginesAddressEndTheRun) {
+  Target t(3);
+  Lits lits{1, 2, 3}, w{1LL << 40, 1LL << 40, (1LL << 40) + 1};
+  long long k = 1LL << 41;
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        PBSequentialWeightedCounters::encode_atmostN(t.im, t.cs, lits, w, k);
+      },
+      ::testing::ExitedWithCode(5),
+      "^ERROR: Encoding needs more variables than the SAT engines address\n$");
 }

@@ -2,6 +2,8 @@
 // cases and disjoint variables per call.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "encodings/seqcounter.hpp"
 #include "tests/unit/encodings/enc_test_util.hpp"
 
@@ -71,4 +73,18 @@ TEST(SeqCounter, MakeYVarCreatesOnFirstMention) {
   EXPECT_EQ(CardUtils::mk_yvar(im, map, std::pair<long long, long long>(0, 7)), 12);
   EXPECT_EQ(CardUtils::mk_yvar(im, map, std::pair<int, int>(-1, 3)), 13);
   EXPECT_EQ(im.top_id, 13);
+}
+
+TEST(SeqCounterDeathTest, MoreVariablesThanTheEnginesAddressEndTheRun) {
+  Target t(70000);
+  Lits lits;
+  for (long long i = 1; i <= 70000; ++i)
+    lits.push_back(i);
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        seqcounter_encode_atmostN(t.im, t.cs, lits, 40000);
+      },
+      ::testing::ExitedWithCode(5),
+      "^ERROR: Encoding needs more variables than the SAT engines address\n$");
 }
