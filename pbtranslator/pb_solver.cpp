@@ -3,6 +3,8 @@
 // 0 <= c_i <= k (merging a variable's terms, forcing needed literals,
 // dividing by the gcd, cutting coefficients to k), and the records.
 #include "pbtranslator/pb_solver.hpp"
+#include "pbtranslator/debug.hpp"
+#include "pbtranslator/shrike.hpp"
 
 #include <cstring>
 
@@ -14,24 +16,45 @@ Solver::Solver(bool use_clause_store) {
     finch = new Finch::Solver();
     return;
   }
-  // The variable-elimination back end is not part of this build.
-  std::fprintf(stderr, "ERROR! Variable-elimination back end not available.\n");
-  std::exit(1);
+  // The variable-elimination back end: occurrence lists for problem clauses
+  // and a temporary elimination record.
+  shrike = new Shrike::Solver(Shrike::occ_Permanent, nullptr);
 }
 
-int Solver::newVar(bool decision_var) { return finch->newVar(decision_var); }
-int Solver::nVars() const { return finch->nVars(); }
-bool Solver::addUnit(Lit p) { return finch->enqueue(p); }
-void Solver::addClause(const vec<Lit> &ps) { finch->addClause(ps); }
-lbool Solver::value(Lit p) const { return finch->value(p); }
-bool &Solver::okay_ref() { return finch->consistent; }
-vec<lbool> &Solver::values_ref() { return finch->values; }
-vec<Lit> &Solver::trail_ref() { return finch->trail; }
-Finch::SolverStats &Solver::stats_ref() { return finch->stats; }
+namespace {
+// The preprocessor keeps no clause-store counters; this stands in for them.
+Finch::SolverStats shrike_stats_placeholder;
+} // namespace
+
+int Solver::newVar(bool decision_var) {
+  return finch ? finch->newVar(decision_var) : shrike->newVar(decision_var);
+}
+int Solver::nVars() const { return finch ? finch->nVars() : shrike->nVars(); }
+bool Solver::addUnit(Lit p) {
+  return finch ? finch->enqueue(p) : shrike->enqueue(p);
+}
+void Solver::addClause(const vec<Lit> &ps) {
+  if (finch)
+    finch->addClause(ps);
+  else
+    shrike->addClause(ps, false, Shrike::Clause_NULL);
+}
+lbool Solver::value(Lit p) const {
+  return finch ? finch->value(p) : shrike->value(p);
+}
+bool &Solver::okay_ref() { return finch ? finch->consistent : shrike->ok; }
+vec<lbool> &Solver::values_ref() {
+  return finch ? finch->values : shrike->assigns;
+}
+vec<Lit> &Solver::trail_ref() { return finch ? finch->trail : shrike->trail; }
+Finch::SolverStats &Solver::stats_ref() {
+  return finch ? finch->stats : shrike_stats_placeholder;
+}
 
 void Solver::destroy_solver() {
   delete finch;
   finch = nullptr;
+  delete shrike;
   shrike = nullptr;
 }
 
@@ -55,6 +78,8 @@ PbSolver::PbSolver()
       trail(engine.trail_ref()), engine_stats(engine.stats_ref()) {}
 
 PbSolver::~PbSolver() {
+  if (debug_names == &var_names)
+    debug_names = nullptr; // the dumps must not read a freed table
   engine.destroy_solver();
   for (char *name : var_names)
     xfree(name);
@@ -93,6 +118,7 @@ void PbSolver::allocConstrs(int n_vars, int n_constrs) {
 }
 
 void PbSolver::addGoal(const vec<Lit> &ps, const vec<Int> &Cs) {
+  debug_names = &var_names; // the debug dumps print variables by name
   if (objective != nullptr)
     xfree(objective);
   void *mem = std::malloc(Linear::bytes(ps.size()));

@@ -1,0 +1,212 @@
+// The preprocessor's own search: `solve` agrees with the reference solver on
+// random and structured formulas, with and without occurrence lists, and its
+// models (extended to the eliminated variables) satisfy the input; then the
+// edge cases of solving and the engine wrapper's preprocessor back end.
+#include "pbtranslator/pb_solver.hpp"
+#include "pbtranslator/shrike.hpp"
+#include "tests/tools/lib/shrike_ref.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using shrike_test::Cnf;
+using shrike_test::Rng;
+
+bool soak() { return std::getenv("KESTRANE_SOAK") != nullptr; }
+
+Lit toLitD(int l) { return Lit(std::abs(l) - 1, l < 0); }
+
+void load(Shrike::Solver &s, const Cnf &cnf) {
+  while (s.nVars() < cnf.vars)
+    s.newVar(true);
+  vec<Lit> ps;
+  for (const auto &cl : cnf.clauses) {
+    ps.clear();
+    for (int l : cl)
+      ps.push(toLitD(l));
+    s.addClause(ps);
+  }
+}
+
+std::string check_solve(const Cnf &cnf, int mode) {
+  std::vector<int> m;
+  int expect = cnf.vars <= 12 ? shrike_test::brute_force(cnf)
+                              : shrike_test::reference_model(cnf, m);
+  if (expect == 0)
+    return "reference gave no answer";
+  Shrike::Solver s(mode, nullptr);
+  load(s, cnf);
+  bool sat = s.solve();
+  if (sat != (expect == 10))
+    return std::string("solve answers ") + (sat ? "SAT" : "UNSAT");
+  if (!sat)
+    return "";
+  std::vector<int> full((size_t)cnf.vars + 1, 0);
+  for (int v = 0; v < s.model.size() && v < cnf.vars; v++)
+    full[(size_t)v + 1] = s.model[v] == l_True ? 1 : -1;
+  if (!engine_test::satisfies(cnf, full))
+    return "the model falsifies the input";
+  return "";
+}
+
+Cnf instance(int r, Rng &rng) {
+  switch (r % 6) {
+  case 0: {
+    int n = 10 + (int)rng.below(70);
+    return engine_test::random_ksat(rng, n, (int)(n * (3.8 + rng.below(8) / 10.0)));
+  }
+  case 1:
+    return shrike_test::mixed_clauses(rng, 8 + (int)rng.below(50),
+                                      20 + (int)rng.below(200), 6);
+  case 2:
+    return shrike_test::gate_circuit(rng, 6 + (int)rng.below(25),
+                                     10 + (int)rng.below(80),
+                                     5 + (int)rng.below(40));
+  case 3:
+    return engine_test::parity_chain(rng, 5 + (int)rng.below(15), rng.below(2));
+  case 4:
+    return engine_test::graph_colouring(rng, 10 + (int)rng.below(20),
+                                        20 + (int)rng.below(50), 3);
+  default:
+    return engine_test::factoring(4 + rng.below(250), 5);
+  }
+}
+
+TEST(ShrikeSolve, AgreesWithReferenceWithOccurrenceLists) {
+  int rounds = soak() ? 3000 : 150;
+  for (int r = 0; r < rounds; r++) {
+    Rng rng(5000 + (uint64_t)r);
+    Cnf cnf = instance(r, rng);
+    ASSERT_EQ(check_solve(cnf, Shrike::occ_Permanent), "")
+        << "seed " << 5000 + r << " kind " << r % 6;
+  }
+}
+
+TEST(ShrikeSolve, AgreesWithReferenceWithoutOccurrenceLists) {
+  int rounds = soak() ? 1000 : 60;
+  for (int r = 0; r < rounds; r++) {
+    Rng rng(9000 + (uint64_t)r);
+    Cnf cnf = instance(r, rng);
+    ASSERT_EQ(check_solve(cnf, Shrike::occ_Off), "")
+        << "seed " << 9000 + r << " kind " << r % 6;
+  }
+}
+
+TEST(ShrikeSolve, PigeonholeIsUnsatisfiable) {
+  for (int h = 2; h <= 6; h++)
+    EXPECT_EQ(check_solve(engine_test::pigeonhole(h), Shrike::occ_Permanent), "")
+        << h << " holes";
+}
+
+TEST(ShrikeSolve, EmptyFormulaHasEmptyModel) {
+  Shrike::Solver s(Shrike::occ_Permanent, nullptr);
+  EXPECT_TRUE(s.solve());
+  EXPECT_EQ(s.model.size(), 0);
+}
+
+TEST(ShrikeSolve, ModeZeroModelIsThePlainAssignment) {
+  Shrike::Solver s(Shrike::occ_Off, nullptr);
+  load(s, Cnf{3, {{1, 2}, {-1}, {-2, 3}}});
+  ASSERT_TRUE(s.solve());
+  ASSERT_EQ(s.model.size(), 3);
+  EXPECT_EQ(s.model[0], l_False);
+  EXPECT_EQ(s.model[1], l_True);
+  EXPECT_EQ(s.model[2], l_True);
+  for (int v = 0; v < 3; v++)
+    EXPECT_FALSE(s.eliminated[v]);
+}
+
+TEST(ShrikeSolve, RootConflictIsFinal) {
+  // The unit comes last, so the conflict arises in propagation at the root.
+  for (int mode : {Shrike::occ_Off, Shrike::occ_Permanent}) {
+    Shrike::Solver s(mode, nullptr);
+    load(s, Cnf{2, {{-1, 2}, {-1, -2}, {1}}});
+    EXPECT_FALSE(s.solve()) << "mode " << mode;
+    EXPECT_FALSE(s.ok) << "mode " << mode;
+    EXPECT_FALSE(s.solve()) << "mode " << mode;
+  }
+}
+
+TEST(ShrikeSolve, AssumptionsFailWithoutSpoilingTheSolver) {
+  Shrike::Solver s(Shrike::occ_Off, nullptr);
+  load(s, Cnf{3, {{1, 2}, {-1, 3}, {-2, 3}}});
+  vec<Lit> as;
+  as.push(toLitD(-3));
+  EXPECT_FALSE(s.solve(as));
+  EXPECT_TRUE(s.ok);
+  as.clear();
+  as.push(toLitD(3));
+  as.push(toLitD(-1));
+  ASSERT_TRUE(s.solve(as));
+  EXPECT_EQ(s.model[1], l_True);
+  EXPECT_TRUE(s.solve());
+}
+
+TEST(ShrikeSolve, ProgressOfAFullyEliminatedFormulaIsNotANumber) {
+  Shrike::Solver s(Shrike::occ_Permanent, nullptr);
+  load(s, Cnf{2, {{1, 2}, {-1, 2}}});
+  s.simplifyBySubsumption(true);
+  s.eliminated[0] = s.eliminated[1] = 1; // every variable gone
+  EXPECT_TRUE(std::isnan(s.progressEstimate()));
+}
+
+TEST(ShrikeSolve, RepeatedSolvesAfterNewUnitsStayCorrect) {
+  // Learnt clauses over variables eliminated by a later simplification are
+  // dropped, so the second answer still follows the formula.
+  for (int r = 0; r < (soak() ? 300 : 25); r++) {
+    Rng rng(700 + (uint64_t)r);
+    Cnf cnf = engine_test::random_ksat(rng, 40, 150);
+    Shrike::Solver s(Shrike::occ_Permanent, nullptr);
+    load(s, cnf);
+    bool first = s.solve();
+    int unit = (int)rng.below(40) + 1;
+    unit = rng.below(2) ? unit : -unit;
+    vec<Lit> ps;
+    ps.push(toLitD(unit));
+    if (!s.eliminated[std::abs(unit) - 1])
+      s.addClause(ps);
+    else
+      continue;
+    cnf.clauses.push_back({unit});
+    std::vector<int> m;
+    int expect = first ? shrike_test::reference_model(cnf, m) : 20;
+    bool second = s.solve();
+    ASSERT_EQ(second, expect == 10) << "seed " << 700 + r;
+    if (second) {
+      std::vector<int> full(41, 0);
+      for (int v = 0; v < 40; v++)
+        full[(size_t)v + 1] = s.model[v] == l_True ? 1 : -1;
+      EXPECT_TRUE(engine_test::satisfies(cnf, full)) << "seed " << 700 + r;
+    }
+  }
+}
+
+TEST(ShrikeWrapper, FalseFlagSelectsThePreprocessor) {
+  Solver engine(false);
+  ASSERT_EQ(engine.finch, nullptr);
+  ASSERT_NE(engine.shrike, nullptr);
+  for (int i = 0; i < 3; i++)
+    EXPECT_EQ(engine.newVar(true), i);
+  EXPECT_EQ(engine.nVars(), 3);
+  vec<Lit> ps;
+  ps.push(Lit(0));
+  ps.push(Lit(1));
+  engine.addClause(ps);
+  EXPECT_TRUE(engine.addUnit(~Lit(0)));
+  EXPECT_EQ(engine.value(~Lit(0)), l_True);
+  EXPECT_FALSE(engine.addUnit(Lit(0)));
+  EXPECT_TRUE(engine.okay_ref());
+  EXPECT_EQ(engine.values_ref().size(), 3);
+  EXPECT_EQ(engine.trail_ref().size(), 1);
+  ASSERT_TRUE(engine.shrike->solve());
+  EXPECT_EQ(engine.shrike->model[1], l_True);
+  engine.destroy_solver();
+  EXPECT_EQ(engine.shrike, nullptr);
+}
+
+} // namespace
