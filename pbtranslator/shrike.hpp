@@ -338,7 +338,10 @@ public:
 
   // Files (shrike_files.cpp).
   void createTmpFiles(const char *recordName);
+  // Append c to the elimination record / flush it; a failed write prints
+  // "ERROR! Could not write file: <name>" and exits with status 1.
   void writeRecord(Clause c);
+  void flushRecord();
   void writeSimplified(); // the write-and-stop mode; ends the process
 
 private:

@@ -139,6 +139,13 @@ void Solver::writeRecord(Clause c) {
              elimFileName != nullptr ? elimFileName : "elimination record");
 }
 
+void Solver::flushRecord() {
+  if (std::fflush(elimFile) != 0)
+    failOutput("ERROR! Could not write file: %s\n",
+               elimFileName != nullptr ? elimFileName : "elimination record",
+               1);
+}
+
 //=============================================================================
 // BCNF.
 
@@ -272,7 +279,7 @@ void Solver::writeSimplified() {
       failOutput("ERROR! Could not write output file: %s\n", varmap_file, 1);
   }
 
-  std::fflush(elimFile);
+  flushRecord();
   std::exit(0);
 }
 

@@ -545,7 +545,7 @@ void Solver::extendModel() {
       fresh.addClause(unit);
     }
 
-  std::fflush(elimFile);
+  flushRecord();
   std::rewind(elimFile);
   vec<Lit> lits;
   int n;

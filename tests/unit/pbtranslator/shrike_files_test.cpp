@@ -167,6 +167,21 @@ TEST(ShrikeTmpFilesDeath, UnopenableNamedRecordIsAnError) {
               "ERROR! Could not open elimination record: /nonexistent-dir/rec");
 }
 
+TEST(ShrikeTmpFilesDeath, FailedRecordWriteIsAnError) {
+  // /dev/full opens but refuses every byte: the flush before reading the
+  // record back must not pass silently.
+  EXPECT_EXIT(
+      {
+        Shrike::Solver s(Shrike::occ_Permanent, "/dev/full");
+        for (int i = 0; i < 4; i++)
+          s.newVar(true);
+        add(s, {1, 2, 3});
+        add(s, {-1, 4});
+        s.solve();
+      },
+      testing::ExitedWithCode(1), "ERROR! Could not write file");
+}
+
 TEST(ShrikeTmpFiles, RecordHoldsEliminatedClausesInOrder) {
   Shrike::Solver s(Shrike::occ_Permanent, nullptr);
   for (int i = 0; i < 4; i++)

@@ -186,6 +186,56 @@ TEST(ShrikeSolve, RepeatedSolvesAfterNewUnitsStayCorrect) {
   }
 }
 
+TEST(ShrikeSolve, ReductionKeepsReasonClauses) {
+  Shrike::Solver s(Shrike::occ_Off, nullptr);
+  for (int i = 0; i < 8; i++)
+    s.newVar(true);
+  s.assume(Lit(0));
+  vec<Lit> ps;
+  ps.push(Lit(1));
+  ps.push(~Lit(0));
+  Shrike::Clause reason = s.addClause(ps, true);
+  ASSERT_FALSE(reason.null());
+  ASSERT_TRUE(s.enqueue(Lit(1), reason));
+  reason.activity() = 0; // the least active of all
+  for (int i = 2; i < 8; i++) {
+    ps.clear();
+    ps.push(Lit(i));
+    ps.push(~Lit(i - 1));
+    ps.push(Lit(i == 7 ? 2 : i + 1));
+    s.addClause(ps, true);
+  }
+  int before = s.nLearnts();
+  s.reduceDB();
+  EXPECT_LT(s.nLearnts(), before);
+  bool kept = false;
+  for (Shrike::Clause c : s.learnts)
+    kept |= c == reason;
+  EXPECT_TRUE(kept);
+  s.cancelUntil(0);
+}
+
+TEST(ShrikeSolve, ReportsAndTracesAtHigherVerbosity) {
+  Rng rng(31);
+  Cnf cnf = engine_test::random_ksat(rng, 20, 85);
+  for (int verb = 1; verb <= 2; verb++) {
+    Shrike::Solver s(Shrike::occ_Permanent, nullptr);
+    s.verbosity = verb;
+    load(s, cnf);
+    testing::internal::CaptureStdout();
+    bool sat = s.solve();
+    std::string text = testing::internal::GetCapturedStdout();
+    std::vector<int> m;
+    EXPECT_EQ(sat, shrike_test::reference_model(cnf, m) == 10);
+    EXPECT_NE(text.find("[SHRIKE+]"), std::string::npos);
+    EXPECT_NE(text.find("| Conflicts |"), std::string::npos);
+    if (verb == 2) {
+      EXPECT_NE(text.find("assume("), std::string::npos);
+      EXPECT_NE(text.find("bind("), std::string::npos);
+    }
+  }
+}
+
 TEST(ShrikeWrapper, FalseFlagSelectsThePreprocessor) {
   Solver engine(false);
   ASSERT_EQ(engine.finch, nullptr);
