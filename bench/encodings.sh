@@ -2,6 +2,8 @@
 # Size and speed of every cardinality and pseudo-Boolean encoding for
 # n = 1,000, 10,000 and 100,000 literals and several bounds.
 #   bench/encodings.sh [build-dir]      (default: build)
+#   ENC_BENCH_SINK=count bench/encodings.sh   counts the clauses instead of
+#   handing them to the clause registry: the encoders' own cost.
 # Each run is one process under a time limit (ENC_BENCH_TIMEOUT seconds,
 # default 300) and a memory limit (ENC_BENCH_MEM_KB, default 8 GB);
 # configurations whose size is quadratic by design (pairwise at n >= 10,000,

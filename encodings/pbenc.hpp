@@ -30,10 +30,34 @@ namespace enc_detail {
 [[noreturn]] inline void pb_code_unknown() {
   tool_abort("Unimplemented CNF PB encoding option");
 }
+// The encodings take one weight per literal, none of them negative (the
+// readers make every coefficient positive; a negative one is a caller's
+// fault that would otherwise wrap the encoders' bound arithmetic).
 template <class LV, class WV> void check_pb_sizes(const LV &lits, const WV &weights) {
   if (lits.size() != weights.size())
     tool_abort("Pseudo-Boolean constraint with unequal numbers of literals "
                "and weights");
+  for (long long w : weights)
+    if (w < 0)
+      tool_abort("Pseudo-Boolean constraint with a negative weight");
+}
+// A literal of weight 0 counts for no sum; the encoders' shortcuts (no
+// literal true for k = 0, not all true for k = sum - 1) assume positive
+// weights, so such literals are left out. True when any was.
+template <class LV, class WV>
+bool drop_zero_weights(const LV &lits, const WV &weights,
+                       std::vector<long long> &l, std::vector<long long> &w) {
+  bool any = false;
+  for (long long x : weights)
+    any = any || x == 0;
+  if (!any)
+    return false;
+  for (std::size_t i = 0; i < lits.size(); ++i)
+    if (weights[i] != 0) {
+      l.push_back(lits[i]);
+      w.push_back(weights[i]);
+    }
+  return true;
 }
 } // namespace enc_detail
 
@@ -42,6 +66,9 @@ template <class IDM, class ClSet, class LV, class WV>
 void cnf_encode_atmostN(IDM &imgr, ClSet &cs, LV &lits, WV &weights,
                         const long long &k) {
   enc_detail::check_pb_sizes(lits, weights);
+  std::vector<long long> nl, nw;
+  if (enc_detail::drop_zero_weights(lits, weights, nl, nw))
+    return cnf_encode_atmostN(imgr, cs, nl, nw, k);
   if (k < 0) {
     enc_detail::add_empty_clause(cs);
     return;
@@ -75,6 +102,9 @@ template <class IDM, class ClSet, class LV, class WV>
 void cnf_encode_atleastN(IDM &imgr, ClSet &cs, LV &lits, WV &weights,
                          const long long &k) {
   enc_detail::check_pb_sizes(lits, weights);
+  std::vector<long long> nl, nw;
+  if (enc_detail::drop_zero_weights(lits, weights, nl, nw))
+    return cnf_encode_atleastN(imgr, cs, nl, nw, k);
   enc_arith::Wide s = enc_arith::wide_sum(weights);
   if (k > s) {
     enc_detail::add_empty_clause(cs);
@@ -108,6 +138,9 @@ void cnf_encode_equalsN(IDM &imgr, ClSet &cs, LV &lits, WV &weights,
                         const long long &k) {
   if (currentEnc == 1) {
     enc_detail::check_pb_sizes(lits, weights);
+    std::vector<long long> nl, nw;
+    if (enc_detail::drop_zero_weights(lits, weights, nl, nw))
+      return cnf_encode_equalsN(imgr, cs, nl, nw, k);
     PBBDDs::cnf_encode_equalsN(lits, weights, k);
     return;
   }

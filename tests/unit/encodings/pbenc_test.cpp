@@ -109,8 +109,11 @@ Lits make_weights(std::mt19937_64 &rng, int n, int kind) {
     case 4: // wide spread
       w[i] = 1 + static_cast<long long>(rng() % 60);
       break;
-    default: // near 2^62: sums pass 2^63
+    case 5: // near 2^62: sums pass 2^63
       w[i] = (1LL << 62) + static_cast<long long>(rng() % 3);
+      break;
+    default: // some weights of 0
+      w[i] = static_cast<long long>(rng() % 4);
       break;
     }
   }
@@ -327,6 +330,9 @@ TEST(PBDispatchDeathTest, BoundsThatDoNotFit64Bits) {
   EXPECT_TOOL_ABORT(cnf_encode_atmostN(t.im, t.cs, two, w, k, PE::Warners),
                     "Pseudo-Boolean constraint with unequal numbers of literals "
                     "and weights");
+  Lits negw{3, -2, 1};
+  EXPECT_TOOL_ABORT(cnf_encode_atleastN(t.im, t.cs, lits, negw, k, PE::Warners),
+                    "Pseudo-Boolean constraint with a negative weight");
 }
 
 // Every code and relation on weight vectors of every kind, n up to 7 with
@@ -337,12 +343,12 @@ TEST_P(PBExhaustive, Equivalence) {
   PE code = GetParam();
   std::uint64_t seed = 4242 + static_cast<std::uint64_t>(code);
   std::mt19937_64 rng(seed);
-  int vectors_per_n = soak() ? 24 : 6;
+  int vectors_per_n = soak() ? 28 : 7;
   int checked = 0;
   for (int n = 0; n <= 10; ++n) {
-    int reps = n <= 7 ? vectors_per_n : (soak() ? 8 : 1);
+    int reps = n <= 7 ? vectors_per_n : (soak() ? 8 : 2);
     for (int rep = 0; rep < reps; ++rep) {
-      int kind = rep % 6;
+      int kind = (rep + n) % 7;
       Lits lits = random_lits(rng, n), w = make_weights(rng, n, kind);
       bool all_k = n <= 5 && kind != 5;
       // Registers of k variables are not for k near 2^62, and the
@@ -388,6 +394,10 @@ TEST(PBDispatch, SpecialWeightVectors) {
       {{1, 2, 3, 4, 5}, {9, 9, 9, 1, 1}, 9, Rel::AtMost},
       {{1, 2, 3, 4, 5}, {20, 30, 40, 7, 3}, 10, Rel::AtMost},
       {{1, 2, 3, 4, 5}, {6, 10, 15, 12, 9}, 25, Rel::Equals},
+      // Weights of 0 count for nothing.
+      {{1, 2, 3}, {0, 2, 3}, 2, Rel::AtMost},
+      {{1, 2, 3}, {0, 2, 3}, 3, Rel::AtLeast},
+      {{1, 2, 3, 4}, {0, 2, 3, 0}, 5, Rel::Equals},
   };
   for (const Case &c : cases)
     for (PE code : kCodes)
