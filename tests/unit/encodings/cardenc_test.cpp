@@ -234,6 +234,7 @@ TEST_P(CardExhaustive, Equivalence) {
         EXPECT_EQ(lits, copy);
         Clauses cls = t.clauses();
         EXPECT_TRUE(vars_in_range(cls, vars, n, t.im.top_id));
+        EXPECT_TRUE(fresh_all_used(cls, n, t.im.top_id));
         EXPECT_TRUE(equivalent(cls, vars, [&](const std::vector<bool> &v) {
           return holds(count_true(lits, vars, v), k, r);
         }));

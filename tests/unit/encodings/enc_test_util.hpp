@@ -115,6 +115,19 @@ inline ::testing::AssertionResult vars_in_range(const Clauses &cls, const Lits &
   return ::testing::AssertionSuccess();
 }
 
+// Every fresh variable top+1..new top occurs in some clause.
+inline ::testing::AssertionResult fresh_all_used(const Clauses &cls, long long top,
+                                                 long long new_top) {
+  std::set<long long> used;
+  for (const auto &c : cls)
+    for (long long l : c)
+      used.insert(std::llabs(l));
+  for (long long v = top + 1; v <= new_top; ++v)
+    if (!used.count(v))
+      return ::testing::AssertionFailure() << "fresh variable " << v << " is in no clause";
+  return ::testing::AssertionSuccess();
+}
+
 // The exhaustive check over the input variables.
 inline ::testing::AssertionResult equivalent(
     const Clauses &cls, const Lits &vars,

@@ -156,6 +156,7 @@ void check_case(PE code, Case c, const std::string &ctx) {
   EXPECT_EQ(k, c.k);
   Clauses cls = t.clauses();
   EXPECT_TRUE(vars_in_range(cls, vars, top, t.im.top_id));
+  EXPECT_TRUE(fresh_all_used(cls, top, t.im.top_id));
   EXPECT_TRUE(equivalent(cls, vars, [&](const std::vector<bool> &v) {
     return holds(wide_weighted_sum(c.lits, c.weights, vars, v), c.k, c.r);
   }));
