@@ -79,7 +79,7 @@ inline Score score_mult(Score a, Score b) {
 inline Score score_make(uint32_t m, int e) {
   if (!m) return 0;
   while (m < kScoreHidden) {
-    if (e == -128) return 0;
+    if (e <= -128) return 0;
     m <<= 1;
     e--;
   }
@@ -88,6 +88,7 @@ inline Score score_make(uint32_t m, int e) {
     e++;
   }
   if (e > 127) return kScoreInf;
+  if (e < -128) return 0;
   return score_pack((uint32_t)(e + 128), m);
 }
 

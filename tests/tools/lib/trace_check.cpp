@@ -105,6 +105,7 @@ TraceCheck check_extended_trace(const std::vector<std::vector<int>> &input,
       b.erase(std::unique(b.begin(), b.end()), b.end());
       if (a != b) return fail("original clause differs from the input");
       res.original_indices.push_back((int)idx - 1);
+      if (line.lits.empty()) res.has_empty_clause = true;
     } else {
       if (idx <= (long long)input.size()) return fail("learned clause with an original index");
       std::vector<const std::vector<int> *> ants;
