@@ -253,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(Files, SoakWrenBenchFile, testing::Values(
     BenchFile{"unif-k3-r4.25-v360-c1530-S1293537826-039.cnf", 10},
     BenchFile{"38bits_10.dimacs.cnf.gz", 10},
     BenchFile{"manthey_DimacsSorter_28_3.cnf.gz", 10},
-    BenchFile{"p01_lb_05.cnf.gz", 20}), bench_name);
+    BenchFile{"quad_res_r21_m22.cnf.gz", 10}), bench_name);
 // clang-format on
 
 }  // namespace
