@@ -12,6 +12,7 @@
 #pragma once
 
 #include <iostream>
+#include <utility>
 #include <vector>
 
 #include "encodings/card_common.hpp"
