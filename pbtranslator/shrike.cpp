@@ -821,8 +821,10 @@ void Solver::asymmetricBranching(Lit p) {
     };
     if (!confl.null())
       markOthers(confl, lit_Undef);
-    else
+    else {
       seen[var(true_lit)] = 1;
+      learnt.push(true_lit); // the decisions imply it
+    }
     for (int t = trail.size() - 1; t >= 0; t--) {
       int x = var(trail[t]);
       if (!seen[x])
@@ -836,9 +838,9 @@ void Solver::asymmetricBranching(Lit p) {
     for (int k = 0; k < seen.size(); k++)
       seen[k] = 0;
     cancelUntil(0);
-    if (learnt.size() == c.size())
+    if (learnt.size() >= c.size())
       continue; // nothing gained
-    learnt.push(p);
+    // The learnt literals are a proper subset of c: it replaces c.
     unlinkClause(c);
     addClause(learnt, false, c);
     propagateToplevel();

@@ -105,7 +105,8 @@ TEST(ShrikeTmpFiles, RecordsAreRemovedAtProcessExit) {
     std::string name = name_after_exit(
         []() {
           // Never destroyed: only the exit-time cleanup can remove it.
-          auto *s = new Shrike::Solver(Shrike::occ_Permanent, nullptr);
+          static Shrike::Solver *s =
+              new Shrike::Solver(Shrike::occ_Permanent, nullptr);
           return std::string(s->elimFileName);
         },
         status);
@@ -331,7 +332,8 @@ void write_and_stop(const char *out, const char *varmap) {
   Shrike::opt_pre_sat = true;
   Shrike::output_file = out;
   Shrike::varmap_file = varmap;
-  auto *s = new Shrike::Solver(Shrike::occ_Permanent, nullptr);
+  static Shrike::Solver *s = nullptr; // reachable until the process ends
+  s = new Shrike::Solver(Shrike::occ_Permanent, nullptr);
   for (int i = 0; i < 7; i++)
     s->newVar(true);
   add(*s, {1, 3, 4});

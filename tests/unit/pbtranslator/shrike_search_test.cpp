@@ -97,6 +97,45 @@ TEST(ShrikeSolve, AgreesWithReferenceWithoutOccurrenceLists) {
   }
 }
 
+// Every option that the system leaves at its default, flipped one at a time.
+TEST(ShrikeSolve, OptionVariantsAgreeWithReference) {
+  struct Flip {
+    const char *name;
+    bool *opt;
+  } flips[] = {{"niver", &Shrike::opt_niver},
+               {"pure_literal", &Shrike::opt_pure_literal},
+               {"asym_branch", &Shrike::opt_asym_branch},
+               {"repeated_sub", &Shrike::opt_repeated_sub},
+               {"keep_all", &Shrike::opt_keep_all},
+               {"no_random", &Shrike::opt_no_random},
+               {"confl_ksub", &Shrike::opt_confl_ksub},
+               {"confl_1sub", &Shrike::opt_confl_1sub},
+               {"def_elim", &Shrike::opt_def_elim},
+               {"unit_def", &Shrike::opt_unit_def},
+               {"hyper1_res", &Shrike::opt_hyper1_res},
+               {"0sub", &Shrike::opt_0sub},
+               {"1sub", &Shrike::opt_1sub}};
+  int rounds = soak() ? 300 : 24;
+  for (const Flip &f : flips) {
+    *f.opt = !*f.opt;
+    bool ksub_alone = f.opt == &Shrike::opt_confl_ksub;
+    bool keep_1sub = Shrike::opt_confl_1sub;
+    if (ksub_alone)
+      Shrike::opt_confl_1sub = false; // ksub is the alternative to 1sub
+    for (int r = 0; r < rounds; r++) {
+      Rng rng(20000 + (uint64_t)r);
+      Cnf cnf = instance(r, rng);
+      std::string err = check_solve(cnf, Shrike::occ_Permanent);
+      EXPECT_EQ(err, "") << "option " << f.name << " seed " << 20000 + r
+                         << " kind " << r % 6;
+      if (!err.empty())
+        break;
+    }
+    Shrike::opt_confl_1sub = keep_1sub;
+    *f.opt = !*f.opt;
+  }
+}
+
 TEST(ShrikeSolve, PigeonholeIsUnsatisfiable) {
   for (int h = 2; h <= 6; h++)
     EXPECT_EQ(check_solve(engine_test::pigeonhole(h), Shrike::occ_Permanent), "")
