@@ -199,7 +199,7 @@ static uint32_t new_clause_record(const Stack<uint32_t> &lits, bool learned, uin
   w[kSize] = n;
   w[kFlags] = learned ? (uint32_t)kLearned : 0u;
   w[kLink0] = w[kLink1] = kNone;
-  memcpy(w + kLits, lits.data, n * sizeof(uint32_t));
+  if (n) memcpy(w + kLits, lits.data, n * sizeof(uint32_t));
   if (act) w[kLits + n] = E.cinc;
   return c;
 }

@@ -3,12 +3,15 @@
 #include "tests/tools/lib/engine_cnf.hpp"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <unistd.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+extern char **environ;
 
 namespace engine_test {
 
@@ -75,20 +78,19 @@ int reference_solve(const Cnf &cnf, const std::vector<int> &units) {
   if (fd < 0) return 0;
   close(fd);
   if (!write_dimacs(path, cnf, units)) return 0;
-  // Run the reference directly (no shell): its exit status is the answer.
-  pid_t pid = fork();
-  if (pid < 0) {
+  // Run the reference directly (no shell, no copy of the address space):
+  // its exit status is the answer.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  char *args[] = {(char *)kReference, (char *)"-q", (char *)"-n", path, nullptr};
+  pid_t pid;
+  int rc = posix_spawn(&pid, kReference, &actions, nullptr, args, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc) {
     remove(path);
     return 0;
-  }
-  if (!pid) {
-    int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      dup2(null, 1);
-      dup2(null, 2);
-    }
-    execl(kReference, kReference, "-q", "-n", path, (char *)nullptr);
-    _exit(127);
   }
   int st = 0;
   while (waitpid(pid, &st, 0) < 0) {
