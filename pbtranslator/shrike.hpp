@@ -85,7 +85,9 @@ public:
   uint64_t abst() const { return b->abst; }
   Lit &operator[](int i) { return b->lits()[i]; }
   Lit operator[](int i) const { return b->lits()[i]; }
-  float &activity() const { return *reinterpret_cast<float *>(b->lits() + size()); }
+  float &activity() const {
+    return *reinterpret_cast<float *>(b->lits() + size());
+  }
   bool operator==(Clause o) const { return b == o.b; }
   bool operator!=(Clause o) const { return b != o.b; }
 };
@@ -152,7 +154,8 @@ public:
 };
 
 // Marks b in seen, tests whether every literal of a is marked, unmarks b.
-template <class A, class B> bool subset(const A &a, const B &b, vec<char> &seen) {
+template <class A, class B>
+bool subset(const A &a, const B &b, vec<char> &seen) {
   for (int i = 0; i < b.size(); i++)
     seen[toInt(b[i])] = 1;
   bool result = true;
@@ -290,8 +293,8 @@ public:
   bool maybeEliminate(int v);
   Lit findUnitDef(int v, vec<Clause> &pos, vec<Clause> &neg);
   bool findDef(Lit p, vec<Clause> &pos, vec<Clause> &neg, Clause_t &def);
-  int substitute(Lit p, const Clause_t &def, vec<Clause> &pos,
-                 vec<Clause> &neg, vec<Clause> *out);
+  int substitute(Lit p, const Clause_t &def, vec<Clause> &pos, vec<Clause> &neg,
+                 vec<Clause> *out);
   void asymmetricBranching(Lit p);
   void orderVarsForElim(vec<int> &out);
   void simplifyBySubsumption(bool withElimination);

@@ -126,8 +126,7 @@ void Solver::createTmpFiles(const char *recordName) {
   }
   elimFile = std::fopen(recordName, "w+b");
   if (elimFile == nullptr)
-    failOutput("ERROR! Could not open elimination record: %s\n", recordName,
-               1);
+    failOutput("ERROR! Could not open elimination record: %s\n", recordName, 1);
 }
 
 void Solver::writeRecord(Clause c) {
@@ -210,7 +209,8 @@ void Solver::writeSimplified() {
   vec<int> map(nVars(), -1);
   int n_mapped = 0;
   for (int v = 0; v < nVars(); v++)
-    if (!eliminated[v] && (occur[2 * v].size() > 0 || occur[2 * v + 1].size() > 0))
+    if (!eliminated[v] &&
+        (occur[2 * v].size() > 0 || occur[2 * v + 1].size() > 0))
       map[v] = n_mapped++;
 
   if (verbosity >= 1) {
@@ -223,7 +223,8 @@ void Solver::writeSimplified() {
             "===============\n");
   }
 
-  const char *name = output_file != nullptr ? output_file : "pre-eliminated.cnf";
+  const char *name =
+      output_file != nullptr ? output_file : "pre-eliminated.cnf";
   size_t len = std::strlen(name);
   if (len >= 5 && std::strcmp(name + len - 5, ".bcnf") == 0) {
     BcnfWriter w(name);

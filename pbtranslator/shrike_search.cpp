@@ -18,8 +18,9 @@ double cpuTime() {
   return (double)ru.ru_utime.tv_sec + (double)ru.ru_utime.tv_usec / 1000000;
 }
 
-const char *kRule = "=============================================================="
-                    "================\n";
+const char *kRule =
+    "=============================================================="
+    "================\n";
 
 struct ActivityLess {
   bool operator()(Clause a, Clause b) const {
@@ -391,8 +392,7 @@ lbool Solver::search(int nofConflicts, int nofLearnts,
       stats.conflicts++;
       conflictC++;
       if (verbosity >= 2)
-        reportf("%-*d**CONFLICT**\n", decisionLevel() * 3 + 3,
-                decisionLevel());
+        reportf("%-*d**CONFLICT**\n", decisionLevel() * 3 + 3, decisionLevel());
       if (decisionLevel() == rootLevel) {
         if (rootLevel == 0)
           ok = false; // a root conflict holds for every later call too
@@ -500,8 +500,8 @@ bool Solver::solve(const vec<Lit> &assumptions) {
   setupWatches();
 
   for (Lit a : assumptions) {
-    bool failed = !propagate().null() || !ok || !assume(a) ||
-                  !propagate().null();
+    bool failed =
+        !propagate().null() || !ok || !assume(a) || !propagate().null();
     if (failed) {
       propQ.clear();
       cancelUntil(0);
@@ -516,8 +516,8 @@ bool Solver::solve(const vec<Lit> &assumptions) {
   while (status == l_Undef) {
     if (verbosity >= 1)
       reportRow(*this, nof_learnts);
-    status = search((int)nof_conflicts, (int)(nClauses() * nof_learnts),
-                    params);
+    status =
+        search((int)nof_conflicts, (int)(nClauses() * nof_learnts), params);
     nof_conflicts *= 1.5;
     nof_learnts *= 1.1;
   }

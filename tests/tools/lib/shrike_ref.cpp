@@ -19,7 +19,8 @@ int reference_model(const Cnf &cnf, std::vector<int> &model) {
     std::remove(path);
     return 0;
   }
-  std::string cmd = std::string("/usr/bin/cadical -q '") + path + "' 2>/dev/null";
+  std::string cmd =
+      std::string("/usr/bin/cadical -q '") + path + "' 2>/dev/null";
   FILE *p = popen(cmd.c_str(), "r");
   if (p == nullptr) {
     std::remove(path);
@@ -139,7 +140,8 @@ Cnf mixed_clauses(Rng &rng, int vars, int clauses, int max_len) {
   for (int i = 0; i < clauses; i++) {
     if (!cnf.clauses.empty() && rng.below(4) == 0) {
       // A variant of an earlier clause: a superset, or one literal flipped.
-      std::vector<int> cl = cnf.clauses[rng.below((uint32_t)cnf.clauses.size())];
+      std::vector<int> cl =
+          cnf.clauses[rng.below((uint32_t)cnf.clauses.size())];
       if (rng.below(2) && (int)cl.size() < vars) {
         int v = (int)rng.below((uint32_t)vars) + 1;
         bool dup = false;
@@ -154,7 +156,8 @@ Cnf mixed_clauses(Rng &rng, int vars, int clauses, int max_len) {
       cnf.clauses.push_back(cl);
       continue;
     }
-    int len = rng.below(12) == 0 ? 1 : 2 + (int)rng.below((uint32_t)max_len - 1);
+    int len =
+        rng.below(12) == 0 ? 1 : 2 + (int)rng.below((uint32_t)max_len - 1);
     if (len > vars)
       len = vars;
     std::vector<int> cl;

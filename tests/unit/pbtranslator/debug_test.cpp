@@ -102,7 +102,8 @@ TEST(DebugDump, Constraints) {
   vec<int> values;
   values.push(-1);
   values.push(-1);
-  EXPECT_EQ(printed([&] { dump(*c.c, values); }), "c 2*x0:0  1*~x1:1in [2,+oo]");
+  EXPECT_EQ(printed([&] { dump(*c.c, values); }),
+            "c 2*x0:0  1*~x1:1in [2,+oo]");
   LinearBox empty({}, Int_MIN, Int(4));
   EXPECT_EQ(printed([&] { dump(*empty.c); }), "c in [-oo,4]");
   // A long dump keeps to one line: no newline of its own.

@@ -318,9 +318,9 @@ TEST(ShrikeBcnfDeath, ClauseLongerThanAChunkIsAnError) {
 }
 
 TEST(ShrikeBcnfDeath, UnopenableFileIsAnError) {
-  EXPECT_EXIT(Shrike::BcnfWriter("/nonexistent-dir/x.bcnf"),
-              testing::ExitedWithCode(2),
-              "ERROR! Could not open file for writing: /nonexistent-dir/x.bcnf");
+  EXPECT_EXIT(
+      Shrike::BcnfWriter("/nonexistent-dir/x.bcnf"), testing::ExitedWithCode(2),
+      "ERROR! Could not open file for writing: /nonexistent-dir/x.bcnf");
 }
 
 //=============================================================================
@@ -381,8 +381,8 @@ TEST(ShrikeOutputDeath, BcnfIsChosenByTheNameEnding) {
   struct Case {
     const char *name;
     bool bcnf;
-  } cases[] = {{"x.bcnf", true}, {".bcnf", true}, {"bcnf", false},
-               {"x.bcnfz", false}};
+  } cases[] = {
+      {"x.bcnf", true}, {".bcnf", true}, {"bcnf", false}, {"x.bcnfz", false}};
   for (const Case &c : cases) {
     std::string path = dir + "/" + c.name;
     pid_t pid = fork();

@@ -58,7 +58,8 @@ Cnf instance(int r, Rng &rng) {
   switch (r % 6) {
   case 0: {
     int n = 10 + (int)rng.below(70);
-    return engine_test::random_ksat(rng, n, (int)(n * (3.8 + rng.below(8) / 10.0)));
+    return engine_test::random_ksat(rng, n,
+                                    (int)(n * (3.8 + rng.below(8) / 10.0)));
   }
   case 1:
     return shrike_test::mixed_clauses(rng, 8 + (int)rng.below(50),
@@ -138,7 +139,8 @@ TEST(ShrikeSolve, OptionVariantsAgreeWithReference) {
 
 TEST(ShrikeSolve, PigeonholeIsUnsatisfiable) {
   for (int h = 2; h <= 6; h++)
-    EXPECT_EQ(check_solve(engine_test::pigeonhole(h), Shrike::occ_Permanent), "")
+    EXPECT_EQ(check_solve(engine_test::pigeonhole(h), Shrike::occ_Permanent),
+              "")
         << h << " holes";
 }
 

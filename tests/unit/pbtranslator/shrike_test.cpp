@@ -15,9 +15,9 @@
 
 namespace {
 
+using Shrike::Clause;
 using shrike_test::Cnf;
 using shrike_test::Rng;
-using Shrike::Clause;
 
 bool soak() { return std::getenv("KESTRANE_SOAK") != nullptr; }
 
@@ -71,8 +71,9 @@ std::string check_instance(const Cnf &cnf) {
   load(s, cnf);
   s.simplifyBySubsumption(true);
   if (!s.ok)
-    return expect == 20 ? "" : "simplification found a contradiction in a "
-                               "satisfiable formula";
+    return expect == 20 ? ""
+                        : "simplification found a contradiction in a "
+                          "satisfiable formula";
   Cnf simp = simplified(s);
   for (int v = 0; v < s.nVars(); v++)
     total_eliminated += s.eliminated[v];
@@ -84,8 +85,8 @@ std::string check_instance(const Cnf &cnf) {
   std::vector<int> m;
   int got = decide(simp, m);
   if (got != expect)
-    return "simplified formula answers " + std::to_string(got) +
-           ", input " + std::to_string(expect);
+    return "simplified formula answers " + std::to_string(got) + ", input " +
+           std::to_string(expect);
   if (got == 20)
     return "";
   for (int v = 0; v < s.nVars(); v++)
@@ -108,7 +109,8 @@ TEST(ShrikeSimplify, RandomFormulasStayEquisatisfiable) {
     switch (r % 4) {
     case 0: {
       int n = 8 + (int)rng.below(60);
-      cnf = engine_test::random_ksat(rng, n, (int)(n * (3.6 + rng.below(12) / 10.0)));
+      cnf = engine_test::random_ksat(rng, n,
+                                     (int)(n * (3.6 + rng.below(12) / 10.0)));
       break;
     }
     case 1:
@@ -146,7 +148,8 @@ TEST(ShrikeSimplify, StructuredFormulasStayEquisatisfiable) {
       cnf = engine_test::pigeonhole(2 + r % 4);
       break;
     case 1:
-      cnf = engine_test::parity_chain(rng, 4 + (int)rng.below(12), rng.below(2));
+      cnf =
+          engine_test::parity_chain(rng, 4 + (int)rng.below(12), rng.below(2));
       break;
     case 2: {
       uint64_t n = 4 + rng.below(200);
@@ -334,7 +337,8 @@ TEST(ShrikeEliminate, AndGateDefinitionIsSubstituted) {
   // Equisatisfiable and extensible.
   Cnf orig;
   orig.vars = 8;
-  orig.clauses = {{-1, 2}, {-1, 3}, {1, -2, -3}, {1, 4, 5}, {-1, 6, 7}, {-1, 8, -6}};
+  orig.clauses = {{-1, 2},   {-1, 3},    {1, -2, -3},
+                  {1, 4, 5}, {-1, 6, 7}, {-1, 8, -6}};
   EXPECT_EQ(check_instance(orig), "");
 }
 
@@ -353,7 +357,7 @@ TEST(ShrikeEliminate, OneSidedVariablesAreNoCandidates) {
 TEST(ShrikeSubsume, SubsumedClausesAreRemovedAndStrengthenedOnesShrink) {
   Fixture f(4);
   f.add({1, 2, 3});
-  f.add({1, 2});            // subsumes the first (backward, on add)
+  f.add({1, 2}); // subsumes the first (backward, on add)
   EXPECT_EQ(f.s.nClauses(), 1);
   f.add({-1, 2, 4});
   int removed = 0;
