@@ -220,11 +220,12 @@ void tern_reset() {
   mem_delete(E.rnks, (size_t)E.size_vars * sizeof(Rank));
   Stack<uint32_t> *stacks[] = {&E.arena,  &E.oclauses, &E.lclauses, &E.zhains,
                                &E.trail,  &E.heap,     &E.added,    &E.llits_buf,
-                               &E.marked, &E.resolved, &E.dfs,      &E.slits,
+                               &E.marked, &E.resolved, &E.dfs, &E.poisoned,      &E.slits,
                                &E.sants,  &E.ulits,    &E.uants,    &E.idxbuf,
                                &E.als};
   for (Stack<uint32_t> *s : stacks) s->release();
   E.zbytes.release();
+  E.litkeys.release();
   mem_delete(E.prefix, E.prefix_bytes);
   E = Engine();
 }

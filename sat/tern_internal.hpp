@@ -103,6 +103,7 @@ enum : uint32_t {
   kVarUsed = 16,
   kFailed = 32,
   kVarCore = 64,
+  kPoison = 128,    // minimisation: a failing search reaches it
 };
 
 struct Var {
@@ -121,6 +122,12 @@ struct Rank {
 struct Bin {
   uint32_t other;  // the other literal of the binary clause
   uint32_t cref;   // the clause record
+};
+
+struct LitKey {   // sort key of a literal of a new clause
+  uint64_t hi;    // assigned flag, inverted level
+  uint64_t lo;    // inverted score, variable
+  uint32_t lit;
 };
 
 struct Engine {
@@ -162,10 +169,11 @@ struct Engine {
   // Scratch.
   Stack<uint32_t> added;     // clause under construction (tern_add)
   Stack<uint32_t> llits_buf; // literals of a clause being learned
-  Stack<uint32_t> marked, resolved, dfs;
+  Stack<uint32_t> marked, resolved, dfs, poisoned;
   Stack<uint32_t> slits, sants;  // clause shortened at level 0
   Stack<uint32_t> ulits, uants;  // unit derived at level 0
   Stack<uint32_t> idxbuf;        // antecedent indices of a derivation
+  Stack<LitKey> litkeys;         // sort keys of a new clause's literals
 
   // Assumptions.
   Stack<uint32_t> als;

@@ -169,19 +169,24 @@ void bump_jwh(uint32_t c) {
 }
 
 // Order of the literals of a new clause: unassigned first, then by
-// decreasing level, decreasing score, increasing variable.
-static bool lit_before(uint32_t a, uint32_t b) {
-  bool ua = !E.vals[a], ub = !E.vals[b];
-  if (ua != ub) return ua;
-  uint32_t va = lit_var(a), vb = lit_var(b);
-  if (!ua) {
-    uint32_t la = E.vars[va].level, lb = E.vars[vb].level;
-    if (la != lb) return la > lb;
+// decreasing level, decreasing score, increasing variable. The keys are
+// gathered once, so the sort compares plain integers.
+static void sort_clause_literals(Stack<uint32_t> &lits) {
+  Stack<LitKey> &keys = E.litkeys;
+  keys.clear();
+  for (uint32_t l : lits) {
+    uint32_t v = lit_var(l);
+    bool assigned = E.vals[l] != 0;
+    uint64_t hi = assigned ? (1ull << 32) | (uint32_t)~E.vars[v].level : 0;
+    uint64_t lo = ((uint64_t)(uint32_t)~E.rnks[v].score << 32) | v;
+    keys.push(LitKey{hi, lo, l});
   }
-  Score sa = E.rnks[va].score, sb = E.rnks[vb].score;
-  if (sa != sb) return sa > sb;
-  if (va != vb) return va < vb;
-  return a < b;
+  std::sort(keys.begin(), keys.end(), [](const LitKey &a, const LitKey &b) {
+    if (a.hi != b.hi) return a.hi < b.hi;
+    if (a.lo != b.lo) return a.lo < b.lo;
+    return a.lit < b.lit;
+  });
+  for (size_t i = 0; i < keys.n; i++) lits[i] = keys[i].lit;
 }
 
 // Appends a clause record to the arena and returns its offset.
@@ -245,7 +250,7 @@ uint32_t add_clause(Stack<uint32_t> &lits, Stack<uint32_t> &ants, bool learned, 
   if (n == 2) {
     if (lits[0] > lits[1]) std::swap(lits[0], lits[1]);
   } else if (n > 2) {
-    std::sort(lits.begin(), lits.end(), lit_before);
+    sort_clause_literals(lits);
   }
 
   uint32_t index = learned ? 2 * (uint32_t)E.lclauses.n + 1 : 2 * (uint32_t)E.oclauses.n + 2;
@@ -573,46 +578,58 @@ static void analyze() {
   if (uip != kNone) added.push(uip ^ 1);
 
   // Minimisation: a literal is redundant when its reason's literals are all
-  // in the clause, at level 0, or redundant themselves.
+  // in the clause, at level 0, or redundant themselves. A depth-first search
+  // from each clause variable marks what it reaches; a search that meets a
+  // decision, or a level outside the clause's levels, fails and is undone.
+  // Whether a search succeeds does not depend on its order, and a variable
+  // from which a failing one is reachable fails in every later search, so
+  // the variables on the path to a failure are remembered as poisoned.
   size_t norig = marked.n;
+  Stack<uint32_t> &frames = E.dfs, &poisoned = E.poisoned;
+  poisoned.clear();
   for (size_t k = 0; k < norig; k++) {
     uint32_t v = marked[k];
     if (E.vars[v].reason == kNone) continue;
     size_t mstart = marked.n;
-    Stack<uint32_t> &dfs = E.dfs;
-    dfs.clear();
-    dfs.push(v);
+    frames.clear();
+    frames.push(v);
+    frames.push(0);
     bool ok = true;
-    while (!dfs.empty()) {
-      uint32_t u = dfs.back();
-      Var &var = E.vars[u];
-      if (u != v && (var.flags & kMark)) {
-        dfs.pop();
+    while (!frames.empty()) {
+      uint32_t u = frames[frames.n - 2];
+      uint32_t &i = frames[frames.n - 1];
+      uint32_t r = E.vars[u].reason;
+      if (i == csize(r)) {
+        frames.n -= 2;
         continue;
       }
-      uint32_t lev = var.level;
-      if (var.reason == kNone ||
+      uint32_t w = lit_var(clits(r)[i++]);
+      Var &wv = E.vars[w];
+      if (w == u || (wv.flags & kMark)) continue;
+      uint32_t lev = wv.level;
+      if ((wv.flags & kPoison) || wv.reason == kNone ||
           (lev > 0 && (lev < minlevel || !(signature & (1u << (lev & 31)))))) {
         ok = false;
         break;
       }
-      dfs.pop();
-      if (u != v) {
-        var.flags |= kMark;
-        marked.push(u);
-      }
-      uint32_t r = var.reason;
-      uint32_t n = csize(r);
-      for (uint32_t j = 0; j < n; j++) {
-        uint32_t w = lit_var(clits(r)[j]);
-        if (w != u && !(E.vars[w].flags & kMark)) dfs.push(w);
-      }
+      wv.flags |= kMark;
+      marked.push(w);
+      frames.push(w);
+      frames.push(0);
     }
     if (!ok) {
+      for (size_t j = 0; j < frames.n; j += 2) {
+        uint32_t u = frames[j];
+        if (u != v && !(E.vars[u].flags & kPoison)) {
+          E.vars[u].flags |= kPoison;
+          poisoned.push(u);
+        }
+      }
       for (size_t j = mstart; j < marked.n; j++) E.vars[marked[j]].flags &= ~kMark;
       marked.shrink(mstart);
     }
   }
+  for (uint32_t u : poisoned) E.vars[u].flags &= ~kPoison;
   for (size_t k = 0; k < marked.n; k++) {
     uint32_t v = marked[k];
     Var &var = E.vars[v];
