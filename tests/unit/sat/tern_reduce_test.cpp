@@ -114,3 +114,40 @@ TEST(TernReduce, SearchWithManyReductionsStaysSound) {
     tern_reset();
   }
 }
+
+// Memory per clause: a clause record holds its literals plus four header
+// words (and an activity word when learned with three or more literals, and
+// the index word with tracing); the live part of the arena is exactly the
+// sum of the records.
+TEST(TernReduce, ClauseRecordsStayCloseToTheirLiterals) {
+  for (int trace = 0; trace < 2; trace++) {
+    tern_init();
+    if (trace) tern_enable_trace_generation();
+    uint32_t s = 7;
+    for (int i = 0; i < 1100; i++) {
+      for (int j = 0; j < 3; j++) {
+        s = s * 1664525u + 1013904223u;
+        int v = 1 + (int)((s >> 8) % 250);
+        tern_add((s >> 3) & 1 ? v : -v);
+      }
+      tern_add(0);
+    }
+    int res = tern_sat(-1);
+    ASSERT_TRUE(res == 10 || res == 20);
+    uint64_t words = 0, lits = 0;
+    size_t learned = 0;
+    for (int store = 0; store < 2; store++) {
+      for (uint32_t c : store ? E.lclauses : E.oclauses) {
+        if (c == kNone) continue;
+        EXPECT_LE(cwords(c), csize(c) + 6u);
+        words += cwords(c);
+        lits += csize(c);
+        learned += store;
+      }
+    }
+    EXPECT_GT(learned, 50u);
+    EXPECT_EQ(words, E.arena.n - E.arena_garbage);
+    EXPECT_LT((double)words, 3.5 * (double)lits + 1);
+    tern_reset();
+  }
+}
