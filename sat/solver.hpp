@@ -9,6 +9,7 @@
 // bound: fill at level 0 with newVar and addClause_, then solve_ once.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -235,11 +236,13 @@ class Solver {
   void printSearchFooter() const;
   void printGarbageCollection(uint32_t before, uint32_t after) const;
 
-  // Pseudo-random numbers from a double state.
+  // Pseudo-random numbers from a double state: state := state * 1389796
+  // minus the largest multiple of 2147483647 not above it. The remainder is
+  // taken exactly with fmod, after reducing a seed beyond the modulus (any
+  // positive double is a valid seed), so no value leaves the int range.
   static double drand(double& seed) {
-    seed *= 1389796;
-    int q = (int)(seed / 2147483647);
-    seed -= (double)q * 2147483647;
+    if (seed >= 2147483647.0) seed = std::fmod(seed, 2147483647.0);
+    seed = std::fmod(seed * 1389796, 2147483647.0);
     return seed / 2147483647;
   }
   static int irand(double& seed, int size) { return (int)(drand(seed) * size); }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <vector>
 
@@ -27,6 +28,7 @@ class TestSolver : public Solver {
   using Solver::locked;
   using Solver::reduceDB;
   using Solver::var_limit;
+  static double draw(double& seed) { return drand(seed); }
 };
 
 // Stands for a literal list too long for the clause header's size field,
@@ -136,6 +138,32 @@ TEST(WrenSolver, LubySequence) {
   std::vector<double> got;
   for (int i = 0; i < 15; i++) got.push_back(Solver::luby(2, i));
   EXPECT_EQ(got, (std::vector<double>{1, 1, 2, 1, 1, 2, 4, 1, 1, 2, 1, 1, 2, 4, 8}));
+}
+
+TEST(WrenSolver, RandomDrawsStayInRangeForAnySeed) {
+  // The default seed's first draws, by the rule state * 1389796 mod 2^31-1.
+  double seed = 91648253;
+  double first = TestSolver::draw(seed);
+  EXPECT_DOUBLE_EQ(seed, std::fmod(91648253.0 * 1389796, 2147483647.0));
+  EXPECT_DOUBLE_EQ(first, seed / 2147483647);
+  for (double start : {1.0, 91648253.0, 2147483646.0, 2147483648.0, 1e20, 1e300, 1.7e308}) {
+    double s = start;
+    for (int i = 0; i < 1000; i++) {
+      double d = TestSolver::draw(s);
+      ASSERT_GE(d, 0.0) << start;
+      ASSERT_LT(d, 1.0) << start;
+    }
+  }
+  // A solver that decides at random from a huge seed stays correct.
+  Cnf f = wrentest::pigeonhole(6, 6);
+  Solver s;
+  s.random_var_freq = 1;
+  s.random_seed = 1.7e308;
+  wrentest::wren_load(s, f);
+  std::vector<bool> model;
+  ASSERT_EQ(wrentest::wren_solve(s, model), 10);
+  EXPECT_EQ(wrentest::first_falsified(f, model), -1);
+  EXPECT_GT(s.rnd_decisions, 0u);
 }
 
 TEST(WrenSolver, NoClausesGivesAllFalseModel) {
