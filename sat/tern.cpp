@@ -379,9 +379,11 @@ void tern_assume(long long lit) {
 void tern_adjust(long long n) {
   check_init();
   Timer timer;
+  if (!n) return;
   if (n == (long long)INT_MIN) api_fatal("INT_MIN literal");
-  uint32_t v = n ? lit_var(import_lit(n < 0 ? n : -n)) : 0;
-  (void)v;
+  unsigned long long v = n < 0 ? 0ull - (unsigned long long)n : (unsigned long long)n;
+  if (v <= (unsigned long long)INT_MAX && v + 1 > E.size_vars) reserve_vars((size_t)v + 1);
+  import_lit(n);
 }
 
 int tern_inc_max_var() {

@@ -273,6 +273,7 @@ void enter();
 void leave();
 
 // Search (tern_search.cpp).
+void reserve_vars(size_t want);
 void grow_vars(uint32_t new_max);
 uint32_t import_lit(long long lit);
 uint32_t add_clause(Stack<uint32_t> &lits, Stack<uint32_t> &ants, bool learned, bool effects);

@@ -83,11 +83,10 @@ void heap_rebuild() {
   for (size_t i = E.heap.n - 1; i >= 1; i--) heap_down((uint32_t)i);
 }
 
-void grow_vars(uint32_t new_max) {
-  if (new_max <= E.max_var) return;
-  if ((size_t)new_max + 1 > E.size_vars) {
-    size_t want = (size_t)new_max + (new_max + 3) / 4;
-    if (want < (size_t)new_max + 1) want = (size_t)new_max + 1;
+// Grows every per-variable table to `want` slots.
+void reserve_vars(size_t want) {
+  if (want <= E.size_vars) return;
+  {
     size_t old = E.size_vars;
     E.vals = (int8_t *)mem_resize(E.vals, 2 * old, 2 * want);
     E.jwh = (Score *)mem_resize(E.jwh, 2 * old * sizeof(Score), 2 * want * sizeof(Score));
@@ -109,6 +108,11 @@ void grow_vars(uint32_t new_max) {
     }
     E.size_vars = (uint32_t)want;
   }
+}
+
+void grow_vars(uint32_t new_max) {
+  if (new_max <= E.max_var) return;
+  if ((size_t)new_max + 1 > E.size_vars) reserve_vars((size_t)new_max + (new_max + 3) / 4);
   uint32_t first = E.max_var + 1;
   E.max_var = new_max;
   E.heap.reserve((size_t)new_max + 1);

@@ -460,3 +460,20 @@ TEST_F(TernDeath, RupFileLimitsOriginalClauses) {
       },
       "API usage: adding too many clauses after RUP header written");
 }
+
+namespace {
+void *failing_new(void *, size_t) { return nullptr; }
+void *failing_resize(void *, void *, size_t, size_t) { return nullptr; }
+void *plain_resize(void *, void *p, size_t, size_t n) { return realloc(p, n); }
+void *plain_new(void *, size_t n) { return malloc(n); }
+void plain_delete(void *, void *p, size_t) { free(p); }
+}  // namespace
+
+TEST_F(TernDeath, ExhaustedMemoryAborts) {
+  TERN_DIES({ tern_set_new(nullptr, failing_new); tern_set_resize(nullptr, plain_resize);
+              tern_set_delete(nullptr, plain_delete); tern_init(); },
+            "out of memory in 'new'");
+  TERN_DIES({ tern_set_new(nullptr, plain_new); tern_set_resize(nullptr, failing_resize);
+              tern_set_delete(nullptr, plain_delete); tern_init(); tern_add(1000); },
+            "out of memory in 'resize'");
+}
