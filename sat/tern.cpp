@@ -434,6 +434,7 @@ void tern_remove_learned(unsigned percentage) {
 }
 
 void tern_reset_scores() {
+  if (E.state == State::Reset) return;  // no engine, nothing to reset
   for (uint32_t v = 1; v <= E.max_var; v++) E.rnks[v] = Rank{0, 0, 0, 0};
   E.heap.clear();
   E.heap.push(0);
@@ -444,6 +445,7 @@ void tern_reset_scores() {
 }
 
 void tern_reset_phases() {
+  if (E.state == State::Reset) return;
   for (uint32_t v = 1; v <= E.max_var; v++) E.vars[v].flags &= ~kPhaseSaved;
   for (size_t l = 0; l < 2 * (size_t)E.size_vars && E.jwh; l++) E.jwh[l] = 0;
   for (uint32_t c : E.oclauses)
