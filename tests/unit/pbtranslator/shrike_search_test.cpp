@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <map>
 #include <string>
 
 namespace {
@@ -134,6 +136,58 @@ TEST(ShrikeSolve, OptionVariantsAgreeWithReference) {
     }
     Shrike::opt_confl_1sub = keep_1sub;
     *f.opt = !*f.opt;
+  }
+}
+
+// The known answers of the satisfiability benchmarks: file -> 10 or 20.
+std::map<std::string, int> known_answers() {
+  std::map<std::string, int> out;
+  std::ifstream in(std::string(KESTRANE_BENCH_DIR) + "/known-optima.tsv");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("cnf-sat/", 0) != 0)
+      continue;
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos)
+      continue;
+    std::string name = line.substr(8, tab - 8);
+    std::string rest = line.substr(tab + 1);
+    if (rest.rfind("UNSAT", 0) == 0)
+      out[name] = 20;
+    else if (rest.rfind("SAT", 0) == 0)
+      out[name] = 10;
+  }
+  return out;
+}
+
+TEST(ShrikeSolve, BenchmarkInstancesMatchKnownAnswers) {
+  std::vector<std::string> files = {
+      "empty.cnf",           "empty-clause.cnf",     "uf20-01.cnf",
+      "uf50-01.cnf",         "uf100-01.cnf",         "uf150-01.cnf",
+      "uf250-01.cnf",        "ssa0432-003.cnf",      "sudoku.cnf",
+      "sat-bench-unsat.cnf", "sat-bench-unsat2.cnf", "sudoku-hardest1.cnf.gz"};
+  if (soak())
+    for (const char *f :
+         {"uuf250-04.cnf", "uuf250-05.cnf", "38bits_10.dimacs.cnf.gz",
+          "manthey_DimacsSorter_28_3.cnf.gz"})
+      files.push_back(f);
+  std::map<std::string, int> known = known_answers();
+  for (const std::string &name : files) {
+    Cnf cnf;
+    ASSERT_TRUE(engine_test::read_dimacs(
+        std::string(KESTRANE_BENCH_DIR) + "/cnf-sat/" + name, cnf))
+        << name;
+    ASSERT_TRUE(known.count(name)) << name;
+    Shrike::Solver s(Shrike::occ_Permanent, nullptr);
+    load(s, cnf);
+    bool sat = s.solve();
+    EXPECT_EQ(sat, known[name] == 10) << name;
+    if (!sat)
+      continue;
+    std::vector<int> full((size_t)cnf.vars + 1, 0);
+    for (int v = 0; v < s.model.size() && v < cnf.vars; v++)
+      full[(size_t)v + 1] = s.model[v] == l_True ? 1 : -1;
+    EXPECT_TRUE(engine_test::satisfies(cnf, full)) << name;
   }
 }
 
