@@ -57,6 +57,47 @@ int decide(const Cnf &cnf, std::vector<int> &model) {
   return shrike_test::reference_model(cnf, model);
 }
 
+// The solver's bookkeeping agrees with its clauses: slots and ids, literal
+// and occurrence counts, occurrence lists and watches. "" when it does.
+std::string bookkeeping(const Shrike::Solver &s) {
+  int64_t lits = 0;
+  std::vector<int> occ((size_t)2 * s.nVars(), 0);
+  for (int i = 0; i < s.clauses.size(); i++) {
+    Clause c = s.clauses[i];
+    if (c.null())
+      continue;
+    if (c.id() != i || c.learnt())
+      return "clause slot " + std::to_string(i) + " holds id " +
+             std::to_string(c.id());
+    lits += c.size();
+    auto has = [](const vec<Clause> &v, Clause x) {
+      for (Clause d : v)
+        if (d == x)
+          return true;
+      return false;
+    };
+    for (int k = 0; k < c.size(); k++) {
+      occ[(size_t)toInt(c[k])]++;
+      if (!has(s.occur[toInt(c[k])], c))
+        return "clause missing from an occurrence list";
+      if (s.eliminated[var(c[k])] || s.value(c[k]) != l_Undef)
+        return "a live clause holds an assigned or eliminated variable";
+    }
+    if (!has(s.watches[toInt(~c[0])], c) || !has(s.watches[toInt(~c[1])], c))
+      return "clause not watched on its first two literals";
+  }
+  if (lits != s.nLiterals)
+    return "literal count " + std::to_string(s.nLiterals) + ", clauses hold " +
+           std::to_string(lits);
+  for (int l = 0; l < 2 * s.nVars(); l++) {
+    if (s.nOccurs[l] != occ[(size_t)l])
+      return "occurrence count of literal " + std::to_string(l);
+    if (s.occur[l].size() != occ[(size_t)l])
+      return "occurrence list length of literal " + std::to_string(l);
+  }
+  return "";
+}
+
 int64_t total_eliminated = 0; // variables eliminated over all instances
 int64_t total_removed = 0;    // clauses gone over all instances
 
@@ -72,7 +113,15 @@ std::string check_instance(const Cnf &cnf, int known = 0) {
     return "reference gave no answer";
   Shrike::Solver s(Shrike::occ_Permanent, nullptr);
   load(s, cnf);
+  int loaded = s.nClauses();
   s.simplifyBySubsumption(true);
+  if (s.ok && s.nClauses() > loaded)
+    return "simplification added clauses";
+  if (s.ok) {
+    std::string err = bookkeeping(s);
+    if (!err.empty())
+      return err;
+  }
   if (!s.ok)
     return expect == 20 ? ""
                         : "simplification found a contradiction in a "
