@@ -90,6 +90,40 @@ TEST(ShrikeSolve, AgreesWithReferenceWithOccurrenceLists) {
   }
 }
 
+TEST(ShrikeSolve, AgreesWithReferenceWithLearntClausesListed) {
+  int rounds = soak() ? 1000 : 40;
+  for (int r = 0; r < rounds; r++) {
+    Rng rng(12000 + (uint64_t)r);
+    Cnf cnf = instance(r, rng);
+    ASSERT_EQ(check_solve(cnf, Shrike::occ_All), "")
+        << "seed " << 12000 + r << " kind " << r % 6;
+  }
+}
+
+TEST(ShrikeSolve, OccurrenceListsCanBeSwitchedOnLater) {
+  for (int r = 0; r < (soak() ? 200 : 20); r++) {
+    Rng rng(15000 + (uint64_t)r);
+    Cnf cnf = instance(r, rng);
+    Shrike::Solver s(Shrike::occ_Off, nullptr);
+    load(s, cnf);
+    s.setOccurMode(Shrike::occ_Permanent);
+    int listed = 0;
+    for (const vec<Shrike::Clause> &os : s.occur)
+      listed += os.size();
+    EXPECT_EQ(listed, s.nLiterals) << "seed " << 15000 + r;
+    std::vector<int> m;
+    int expect = shrike_test::reference_model(cnf, m);
+    bool sat = s.solve();
+    ASSERT_EQ(sat, expect == 10) << "seed " << 15000 + r;
+    if (sat) {
+      std::vector<int> full((size_t)cnf.vars + 1, 0);
+      for (int v = 0; v < cnf.vars; v++)
+        full[(size_t)v + 1] = s.model[v] == l_True ? 1 : -1;
+      EXPECT_TRUE(engine_test::satisfies(cnf, full)) << "seed " << 15000 + r;
+    }
+  }
+}
+
 TEST(ShrikeSolve, AgreesWithReferenceWithoutOccurrenceLists) {
   int rounds = soak() ? 1000 : 60;
   for (int r = 0; r < rounds; r++) {
