@@ -69,7 +69,7 @@ public:
 
 private:
   void read_domains(long long n) {
-    long long values = 0;
+    long long values = 0, pairs = 0;
     for (long long i = 0; i < n; ++i) {
       long long d = next_number(in_);
       if (d < 0 || d > wcsp::kMaxDomainSize)
@@ -77,6 +77,11 @@ private:
                     "%lld)\n",
                     d, wcsp::kMaxDomainSize);
       values += d;
+      pairs += d * (d - 1) / 2;
+      if (pairs > wcsp::kMaxDomainPairs)
+        parse_error("PARSE ERROR! Domains too large: more than %lld pairs of "
+                    "values\n",
+                    wcsp::kMaxDomainPairs);
       if (values > FMTUtils::kMaxVariable - imgr_.top_id)
         parse_error("PARSE ERROR! Too many domain values: more than %lld "
                     "variables\n",

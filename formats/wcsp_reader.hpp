@@ -6,8 +6,9 @@
 // functions with the same literals are one clause and add up their costs.
 //
 // Sizes are checked before anything is allocated: negative numbers, scope
-// indices and values out of range, domains above kMaxDomainSize, more
-// values than the SAT engines can index, table sizes that overflow, and
+// indices and values out of range, domains above kMaxDomainSize or with
+// more than kMaxDomainPairs value pairs in all, more values than the SAT
+// engines can index, table sizes that overflow, and
 // tables of non-zero default cost above kMaxDenseTable entries are parse
 // errors (status 3).
 #pragma once
@@ -21,6 +22,8 @@ namespace wcsp {
 // registry's hash of a literal vector spreads such pairs over only about 8d
 // buckets, so the cost of a domain grows with d^3.
 constexpr long long kMaxDomainSize = 1 << 10;
+// Largest number of at-most-one clauses of all domains together.
+constexpr long long kMaxDomainPairs = 1LL << 24;
 // Largest table (product of the scope's domain sizes) whose default cost is
 // not 0: each of its entries becomes a clause.
 constexpr unsigned long long kMaxDenseTable = 1ULL << 24;

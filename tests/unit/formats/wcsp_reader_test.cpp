@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 
+#include "formats/fmt_utils.hpp"
 #include "formats_test_util.hpp"
 
 using ftest::ClauseInfo;
@@ -142,10 +143,18 @@ TEST(WcspReader, SizeAndRangeErrors) {
   // More values than the SAT engines can number.
   expect_fails("net 1073741824 2 0 5\n",
                "^PARSE ERROR! Invalid number of variables: 1073741824\n");
-  std::string many = "net 1048577 1024 0 5\n";
-  for (int i = 0; i < 1048577; ++i)
-    many += "1024 ";
-  expect_fails(many, "^PARSE ERROR! Too many domain values");
+  // Values above the identifiers already in use.
+  {
+    ftest::Stream<> s(ftest::write_file("v.wcsp", "net 2 2 0 5\n2 2\n"));
+    IDManager imgr;
+    imgr.top_id = FMTUtils::kMaxVariable - 3;
+    BasicClauseSet set;
+    EXPECT_EXIT(parse_wcsp_file(s.in, imgr, set), testing::ExitedWithCode(3),
+                "^PARSE ERROR! Too many domain values: more than 1073741823 "
+                "variables\n");
+  }
+  expect_fails("net 17 1024 0 5\n" + std::string(17 * 5, ' ') + "\n",
+               "^PARSE ERROR! Unexpected char: \xff\n");
   // A name without a following blank, and a file that ends early.
   expect_fails("net", "^PARSE ERROR! Unexpected char: \xff\n");
   expect_fails("net\n1\n2\n0\n5\n2\n", "^PARSE ERROR! Unexpected char: \xff\n");
