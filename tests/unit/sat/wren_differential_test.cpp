@@ -250,7 +250,6 @@ TEST_P(SoakWrenBenchFile, KnownStatus) {
 INSTANTIATE_TEST_SUITE_P(Files, SoakWrenBenchFile, testing::Values(
     BenchFile{"uf250-02.cnf", 10}, BenchFile{"uuf250-04.cnf", 20},
     BenchFile{"Hidoku_enu_6.cnf", 10},
-    BenchFile{"unif-k3-r4.25-v360-c1530-S1293537826-039.cnf", 10},
     BenchFile{"38bits_10.dimacs.cnf.gz", 10},
     BenchFile{"manthey_DimacsSorter_28_3.cnf.gz", 10},
     BenchFile{"quad_res_r21_m22.cnf.gz", 10}), bench_name);
