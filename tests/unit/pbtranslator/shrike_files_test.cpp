@@ -196,6 +196,22 @@ TEST(ShrikeTmpFiles, RecordHoldsEliminatedClausesInOrder) {
   EXPECT_EQ(w, (std::vector<int>{3, 0, 2, 4, 2, 1, 6}));
 }
 
+TEST(ShrikeTmpFiles, FalseRecordClauseIsReportedAndReadingGoesOn) {
+  Shrike::Solver s(Shrike::occ_Permanent, nullptr);
+  s.newVar(true);
+  s.newVar(true);
+  ASSERT_TRUE(s.enqueue(Lit(0))); // x0 true at the root
+  // Records (~x0) and (x1): the first contradicts the fixed value.
+  int words[] = {1, 1, 1, 2};
+  ASSERT_EQ(std::fwrite(words, sizeof(int), 4, s.elimFile), 4u);
+  testing::internal::CaptureStdout();
+  s.extendModel();
+  std::string text = testing::internal::GetCapturedStdout();
+  EXPECT_NE(text.find("PANIC! False clause read back: { ~x0:0 }\n"),
+            std::string::npos)
+      << text;
+}
+
 //=============================================================================
 // BCNF.
 
