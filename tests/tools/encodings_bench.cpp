@@ -98,5 +98,6 @@ int main(int argc, char **argv) {
   std::printf("%s %s n=%lld k=%lld clauses=%zu vars=%lld seconds=%.3f%s\n",
               mode.c_str(), argv[2], n, k, count_only ? counter.size() : cs.size(),
               im.top_id - n, secs, count_only ? " (counted only)" : "");
+  cs.clear_direct(); // the set's members go back to the registry
   return 0;
 }
