@@ -269,6 +269,28 @@ TEST(PBDispatch, SelfContainedFormsFinaliseAndKeepTheCode) {
   }));
 }
 
+TEST(PBDispatch, BddBatchReachesTheSetOnlyAtFinalise) {
+  Target t(4);
+  Lits lits{1, 2, 3, 4}, w{2, 3, 4, 5};
+  long long k = 6;
+  initializePB(PE::BDD);
+  cnf_encode_atmostN(t.im, t.cs, lits, w, k);
+  EXPECT_TRUE(t.clauses().empty());
+  finalizePB(t.im, t.cs);
+  EXPECT_EQ(PBBDDs::translator, nullptr);
+  Target u(4);
+  cnf_encode_atleastN(u.im, u.cs, lits, w, k, PE::BDD);
+  EXPECT_EQ(PBBDDs::translator, nullptr);
+  for (BasicClause *c : u.cs)
+    EXPECT_TRUE(u.cs.is_hard(c));
+  EXPECT_TRUE(equivalent(t.clauses(), {1, 2, 3, 4}, [&](const std::vector<bool> &v) {
+    return weighted_sum(lits, w, {1, 2, 3, 4}, v) <= 6;
+  }));
+  EXPECT_TRUE(equivalent(u.clauses(), {1, 2, 3, 4}, [&](const std::vector<bool> &v) {
+    return weighted_sum(lits, w, {1, 2, 3, 4}, v) >= 6;
+  }));
+}
+
 TEST(PBDispatch, SumsBeyond64BitsAreExact) {
   // Three weights of 2^62 sum past 2^63: at most 2^63-1 still forbids all
   // three. (The BDD code's translator refuses such constants.)
