@@ -284,35 +284,60 @@ TEST(ShrikeSolve, ProgressOfAFullyEliminatedFormulaIsNotANumber) {
   EXPECT_TRUE(std::isnan(s.progressEstimate()));
 }
 
-TEST(ShrikeSolve, RepeatedSolvesAfterNewUnitsStayCorrect) {
-  // Learnt clauses over variables eliminated by a later simplification are
-  // dropped, so the second answer still follows the formula.
-  for (int r = 0; r < (soak() ? 300 : 25); r++) {
+TEST(ShrikeSolve, RepeatedSolvesAfterNewClausesStayCorrect) {
+  // Each new clause brings root assignments, so the next solve simplifies
+  // again and may eliminate variables of earlier learnt clauses; those
+  // clauses must go, or they would act as clauses without the variable.
+  int stale_possible = 0; // solves that eliminated a variable of a learnt
+  for (int r = 0; r < (soak() ? 400 : 30); r++) {
     Rng rng(700 + (uint64_t)r);
-    Cnf cnf = engine_test::random_ksat(rng, 40, 150);
+    const int n = 70;
+    Cnf cnf = engine_test::random_ksat(rng, n, 290);
     Shrike::Solver s(Shrike::occ_Permanent, nullptr);
     load(s, cnf);
-    bool first = s.solve();
-    int unit = (int)rng.below(40) + 1;
-    unit = rng.below(2) ? unit : -unit;
-    vec<Lit> ps;
-    ps.push(toLitD(unit));
-    if (!s.eliminated[std::abs(unit) - 1])
+    bool sat = s.solve();
+    for (int round = 0; round < 4 && sat; round++) {
+      std::vector<int> cl;
+      while (cl.size() < 1 + (size_t)rng.below(2)) {
+        int v = (int)rng.below(n) + 1;
+        if (!s.eliminated[(size_t)v - 1])
+          cl.push_back(rng.below(2) ? v : -v);
+      }
+      vec<Lit> ps;
+      for (int l : cl)
+        ps.push(toLitD(l));
       s.addClause(ps);
-    else
-      continue;
-    cnf.clauses.push_back({unit});
-    std::vector<int> m;
-    int expect = first ? shrike_test::reference_model(cnf, m) : 20;
-    bool second = s.solve();
-    ASSERT_EQ(second, expect == 10) << "seed " << 700 + r;
-    if (second) {
-      std::vector<int> full(41, 0);
-      for (int v = 0; v < 40; v++)
-        full[(size_t)v + 1] = s.model[v] == l_True ? 1 : -1;
-      EXPECT_TRUE(engine_test::satisfies(cnf, full)) << "seed " << 700 + r;
+      cnf.clauses.push_back(cl);
+      std::vector<bool> in_learnt((size_t)n, false);
+      for (Shrike::Clause c : s.learnts)
+        if (!c.null())
+          for (int k = 0; k < c.size(); k++)
+            in_learnt[(size_t)var(c[k])] = true;
+      std::vector<char> was_eliminated(s.eliminated.begin(),
+                                       s.eliminated.end());
+      std::vector<int> m;
+      int expect = shrike_test::reference_model(cnf, m);
+      sat = s.solve();
+      ASSERT_EQ(sat, expect == 10) << "seed " << 700 + r << " round " << round;
+      for (int v = 0; v < n; v++)
+        stale_possible += s.eliminated[v] && !was_eliminated[(size_t)v] &&
+                          in_learnt[(size_t)v];
+      for (Shrike::Clause c : s.learnts) {
+        if (c.null())
+          continue;
+        for (int k = 0; k < c.size(); k++)
+          ASSERT_FALSE(s.eliminated[var(c[k])])
+              << "learnt clause over an eliminated variable, seed " << 700 + r;
+      }
+      if (sat) {
+        std::vector<int> full((size_t)n + 1, 0);
+        for (int v = 0; v < n; v++)
+          full[(size_t)v + 1] = s.model[v] == l_True ? 1 : -1;
+        ASSERT_TRUE(engine_test::satisfies(cnf, full)) << "seed " << 700 + r;
+      }
     }
   }
+  EXPECT_GT(stale_possible, 0) << "no solve exercised the dropping";
 }
 
 TEST(ShrikeSolve, ReductionKeepsReasonClauses) {
