@@ -152,7 +152,7 @@ TEST(ShrikeSolve, OptionVariantsAgreeWithReference) {
                {"hyper1_res", &Shrike::opt_hyper1_res},
                {"0sub", &Shrike::opt_0sub},
                {"1sub", &Shrike::opt_1sub}};
-  int rounds = soak() ? 300 : 24;
+  int rounds = soak() ? 300 : 16;
   for (const Flip &f : flips) {
     *f.opt = !*f.opt;
     bool ksub_alone = f.opt == &Shrike::opt_confl_ksub;
