@@ -37,7 +37,7 @@ Solver::Solver()
 Solver::~Solver() {}
 
 //=============================================================================
-// Problem specification
+// Building the problem
 
 Var Solver::newVar(bool sign, bool dvar) {
   if (nVars() >= var_limit)

@@ -84,7 +84,7 @@ TEST(WrenContainers, VecBeyondThirtyTwoBitsThrowsInsteadOfWrapping) {
   EXPECT_EQ(v.size(), 1);
 }
 
-TEST(WrenContainers, ArenaStartsAtTheSpecifiedCapacity) {
+TEST(WrenContainers, ArenaStartsAtItsInitialCapacity) {
   ClauseAllocator a;
   EXPECT_EQ(a.capacity(), 1114192u);
   EXPECT_EQ(a.size(), 0u);
