@@ -18,13 +18,16 @@ struct AbsLitLess {
 };
 
 // Hash of a literal vector over the variables, so that a clause and its
-// literal-by-literal negation land in the same bucket.
+// literal-by-literal negation land in the same bucket. Each variable is
+// mixed in multiplicatively: a plain shift-and-xor gives the many binary
+// clauses of an encoding over few variables only a few distinct values.
 struct LitVectHash {
   std::size_t operator()(const LitVector *v) const {
     std::uint64_t h = 0;
     for (long long l : *v)
-      h = (h << 3) ^ static_cast<std::uint64_t>(std::llabs(l));
-    return static_cast<std::size_t>(h);
+      h = (h ^ static_cast<std::uint64_t>(std::llabs(l))) *
+          0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>(h ^ (h >> 29));
   }
 };
 
