@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -37,11 +38,20 @@ std::vector<int> words(const std::string &bytes) {
   return w;
 }
 
-std::string temp_dir() {
-  char templ[] = "/tmp/shrike_files_XXXXXX";
-  char *d = mkdtemp(templ);
-  return d != nullptr ? d : "/tmp";
-}
+// A fresh directory under /tmp, removed with its contents when the test
+// ends, also after a failed assertion.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char templ[] = "/tmp/shrike_files_XXXXXX";
+    char *d = mkdtemp(templ);
+    path = d != nullptr ? d : "";
+  }
+  ~TempDir() {
+    if (!path.empty())
+      std::filesystem::remove_all(path);
+  }
+};
 
 Lit toLitD(int l) { return Lit(std::abs(l) - 1, l < 0); }
 
@@ -116,7 +126,8 @@ TEST(ShrikeTmpFiles, RecordsAreRemovedAtProcessExit) {
 }
 
 TEST(ShrikeTmpFiles, RegistryDeletesByExactNameOrBySixCharacterSuffix) {
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   std::string a = dir + "/a", ab = dir + "/ab";
   char *n1, *n2, *n3;
   Shrike::createTmpFile(a.c_str(), "w+b", n1);
@@ -144,7 +155,8 @@ TEST(ShrikeTmpFilesDeath, UncreatableTemporaryFileIsAnError) {
 }
 
 TEST(ShrikeTmpFiles, NamedRecordIsKeptOutOfTheRegistry) {
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   std::string path = dir + "/record.bin";
   int before = Shrike::tmp_files.size();
   {
@@ -255,7 +267,8 @@ Bcnf read_bcnf(const std::string &path) {
 }
 
 TEST(ShrikeBcnf, EmptyFileIsHeaderAndOneEmptyChunk) {
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   std::string path = dir + "/empty.bcnf";
   { Shrike::BcnfWriter w(path.c_str()); }
   std::string bytes = slurp(path);
@@ -272,7 +285,8 @@ TEST(ShrikeBcnf, EmptyFileIsHeaderAndOneEmptyChunk) {
 }
 
 TEST(ShrikeBcnf, ChunksStayWithinTheBoundAndKeepClausesWhole) {
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   std::string path = dir + "/big.bcnf";
   std::vector<std::vector<int>> written;
   {
@@ -318,7 +332,8 @@ TEST(ShrikeBcnf, ChunksStayWithinTheBoundAndKeepClausesWhole) {
 }
 
 TEST(ShrikeBcnfDeath, ClauseLongerThanAChunkIsAnError) {
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   std::string path = dir + "/long.bcnf";
   EXPECT_EXIT(
       {
@@ -369,7 +384,8 @@ const char *kDimacs = "p cnf 4 3\n"
                       "2 -3 -4 0\n";
 
 TEST(ShrikeOutputDeath, DimacsTextAndVariableMap) {
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   std::string out = dir + "/out.cnf", map = dir + "/map.txt";
   EXPECT_EXIT(write_and_stop(out.c_str(), map.c_str()),
               testing::ExitedWithCode(0), "");
@@ -393,7 +409,8 @@ TEST(ShrikeOutputDeath, DashWritesToStandardOutput) {
 }
 
 TEST(ShrikeOutputDeath, BcnfIsChosenByTheNameEnding) {
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   struct Case {
     const char *name;
     bool bcnf;
@@ -432,7 +449,8 @@ TEST(ShrikeOutputDeath, UnopenableOutputsAreErrors) {
   EXPECT_EXIT(write_and_stop("/nonexistent-dir/o.cnf", nullptr),
               testing::ExitedWithCode(1),
               "ERROR! Could not open output file: /nonexistent-dir/o.cnf");
-  std::string dir = temp_dir();
+  TempDir td;
+  std::string dir = td.path;
   std::string out = dir + "/o.cnf";
   EXPECT_EXIT(write_and_stop(out.c_str(), "/nonexistent-dir/map"),
               testing::ExitedWithCode(1),
