@@ -3,7 +3,7 @@
 #include <algorithm>
 
 ClauseIdManager *ClauseIdManager::instance = nullptr;
-ClauseRegistry ClauseRegistry::clreg_instance;
+ClauseRegistry &ClauseRegistry::clreg_instance = *new ClauseRegistry();
 
 BasicClause::BasicClause(const LitVector &l)
     : lits(l), id(ClauseIdManager::get().new_id()) {}

@@ -12,7 +12,9 @@ class ClauseRegistry {
 public:
   virtual ~ClauseRegistry() = default;
 
-  static ClauseRegistry clreg_instance;
+  // The process-wide registry. It is never destroyed, so the clauses it
+  // owns stay reachable until the process ends.
+  static ClauseRegistry &clreg_instance;
 
   // Sorts and deduplicates lits in place, then returns the clause with that
   // literal set, creating it (weight 0, group -1, next id) when new.
