@@ -18,9 +18,7 @@
 #include "model/id_manager.hpp"
 
 namespace wcsp {
-// Largest domain: its at-most-one clauses number d(d-1)/2, and the clause
-// registry's hash of a literal vector spreads such pairs over only about 8d
-// buckets, so the cost of a domain grows with d^3.
+// Largest domain: its at-most-one clauses number d(d-1)/2.
 constexpr long long kMaxDomainSize = 1 << 10;
 // Largest number of at-most-one clauses of all domains together.
 constexpr long long kMaxDomainPairs = 1LL << 24;
