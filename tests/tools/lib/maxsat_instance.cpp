@@ -544,7 +544,9 @@ bool load_file(const std::string& path, std::string& text) {
     text = ss.str();
     return true;
   }
-  FILE* p = popen(("gzip -dc < " + shell_quote(path)).c_str(), "r");
+  // "e": close-on-exec, so that solvers started meanwhile by other threads
+  // do not hold the pipe open.
+  FILE* p = popen(("gzip -dc < " + shell_quote(path)).c_str(), "re");
   if (!p) return false;
   text.clear();
   char buf[65536];
@@ -559,7 +561,7 @@ bool save_file(const std::string& path, const std::string& text, bool gzip) {
     out << text;
     return bool(out);
   }
-  FILE* p = popen(("gzip -c > " + shell_quote(path)).c_str(), "w");
+  FILE* p = popen(("gzip -c > " + shell_quote(path)).c_str(), "we");
   if (!p) return false;
   bool ok = fwrite(text.data(), 1, text.size(), p) == text.size();
   return pclose(p) == 0 && ok;
