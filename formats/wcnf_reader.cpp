@@ -2,6 +2,8 @@
 // line starts with its weight; a repeated clause accumulates the weights of
 // its occurrences up to the top weight. Without a top weight every clause is
 // soft.
+#include <algorithm>
+
 #include "formats/dimacs_common.hpp"
 #include "formats/dimacs_readers.hpp"
 
@@ -12,7 +14,13 @@ void read_weighted_header(StreamBuffer &in, BasicClauseSet &clset,
   if (w != word)
     FMTUtils::parse_error("PARSE ERROR! Unexpected int: %s\n", w.c_str());
   read_header_numbers(in, cr_ends_line, [&](int k, long long v) {
-    if (k == 3)
+    if (k == 2 && v > 0) {
+      // The header's clause count sizes the tables; a lying header only
+      // costs a rehash later, and the cap bounds what it can allocate.
+      std::size_t n = static_cast<std::size_t>(std::min(v, 1LL << 24));
+      clset.registry->reserve(n);
+      clset.reserve(n);
+    } else if (k == 3)
       clset.top_weight = checked_top(v);
     else if (k == 4)
       FMTUtils::parse_error("PARSE ERROR! Unexpected int: %ld\n",

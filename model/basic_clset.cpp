@@ -9,28 +9,27 @@ void BasicClauseSet::compact() {
   std::size_t j = 0;
   for (BasicClause *c : members_)
     if (c) {
-      index_[c] = j;
+      index_.set(c, j);
       members_[j++] = c;
     }
   members_.resize(j);
 }
 
 bool BasicClauseSet::insert_member(BasicClause *c) {
-  if (index_.count(c))
+  if (index_.contains(c))
     return false;
   if (members_.size() > 32 && members_.size() > 2 * index_.size())
     compact();
-  index_.emplace(c, members_.size());
+  index_.insert(c, members_.size());
   members_.push_back(c);
   return true;
 }
 
 bool BasicClauseSet::remove_member(BasicClause *c) {
-  auto it = index_.find(c);
-  if (it == index_.end())
+  if (!index_.contains(c))
     return false;
-  members_[it->second] = nullptr;
-  index_.erase(it);
+  members_[index_.at(c)] = nullptr;
+  index_.erase(c);
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/cl_registry.hpp"
+#include "model/ptr_index.hpp"
 
 // Default clause types applied to each newly inserted clause.
 enum class ClauseType : int { Hard = 16, Unit = 32, Default = 48, Keep = 0 };
@@ -60,7 +61,12 @@ public:
   }
   std::size_t size() const { return index_.size(); }
   bool empty() const { return index_.empty(); }
-  bool contains(BasicClause *c) const { return index_.count(c) != 0; }
+  bool contains(BasicClause *c) const { return index_.contains(c); }
+  // Room for n more members without rehashing.
+  void reserve(std::size_t n) {
+    members_.reserve(members_.size() + n);
+    index_.reserve(index_.size() + n);
+  }
   // A snapshot of the members in insertion order.
   std::vector<BasicClause *> clauses() const;
 
@@ -117,5 +123,5 @@ public:
 private:
   void compact();
   std::vector<BasicClause *> members_; // null where a member was removed
-  std::unordered_map<BasicClause *, std::size_t, ClPtrHash, ClPtrEqual> index_;
+  PtrIndex index_; // member -> its position in members_
 };

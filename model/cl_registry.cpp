@@ -41,11 +41,12 @@ BasicClause *ClauseRegistry::create_clause(LitVector &lits) {
     return va != vb ? va < vb : a < b;
   });
   remove_duplicates(lits);
-  auto it = litmap_.find(&lits);
-  if (it != litmap_.end())
-    return it->second;
+  std::uint64_t h = LitVectHash()(&lits);
+  std::size_t i = find_slot(lits, h);
+  if (table_[i].clause)
+    return table_[i].clause;
   BasicClause *c = new BasicClause(lits);
-  register_clause(c);
+  insert_slot(c, h);
   return c;
 }
 
@@ -54,30 +55,92 @@ BasicClause *ClauseRegistry::create_clause(long long n, const long long *lits) {
   return create_clause(v);
 }
 
+std::size_t ClauseRegistry::find_slot(const LitVector &lits,
+                                      std::uint64_t h) const {
+  std::size_t mask = table_.size() - 1;
+  std::size_t i = static_cast<std::size_t>(h) & mask;
+  while (table_[i].clause &&
+         !(table_[i].hash == h && table_[i].clause->lits == lits))
+    i = (i + 1) & mask;
+  return i;
+}
+
+void ClauseRegistry::grow(std::size_t want) {
+  // Keep the load at most 5/8.
+  std::size_t cap = table_.size();
+  while (want * 8 >= cap * 5)
+    cap *= 2;
+  if (cap == table_.size())
+    return;
+  std::vector<Slot> old(cap, Slot{0, nullptr});
+  old.swap(table_);
+  std::size_t mask = cap - 1;
+  for (const Slot &s : old)
+    if (s.clause) {
+      std::size_t i = static_cast<std::size_t>(s.hash) & mask;
+      while (table_[i].clause)
+        i = (i + 1) & mask;
+      table_[i] = s;
+    }
+}
+
+void ClauseRegistry::insert_slot(BasicClause *c, std::uint64_t h) {
+  grow(count_ + 1);
+  std::size_t i = find_slot(c->lits, h);
+  if (table_[i].clause) // an entry already present is kept
+    return;
+  table_[i] = Slot{h, c};
+  ++count_;
+}
+
+void ClauseRegistry::erase_slot(BasicClause *c) {
+  std::uint64_t h = LitVectHash()(&c->lits);
+  std::size_t mask = table_.size() - 1;
+  std::size_t i = static_cast<std::size_t>(h) & mask;
+  while (table_[i].clause && table_[i].clause != c)
+    i = (i + 1) & mask;
+  if (!table_[i].clause)
+    return; // c is not the registered clause of its literals
+  // Backward-shift deletion: move later entries of the probe run into the
+  // hole unless their home slot lies cyclically within (hole, entry].
+  std::size_t j = i;
+  for (;;) {
+    table_[i].clause = nullptr;
+    for (;;) {
+      j = (j + 1) & mask;
+      if (!table_[j].clause) {
+        --count_;
+        return;
+      }
+      std::size_t k = static_cast<std::size_t>(table_[j].hash) & mask;
+      bool stays = i <= j ? (i < k && k <= j) : (i < k || k <= j);
+      if (!stays)
+        break;
+    }
+    table_[i] = table_[j];
+    i = j;
+  }
+}
+
 void ClauseRegistry::register_clause(BasicClause *c) {
-  litmap_.emplace(&c->lits, c);
+  insert_slot(c, LitVectHash()(&c->lits));
 }
 
 BasicClause *ClauseRegistry::lookup_vect(const LitVector &lits) const {
-  auto it = litmap_.find(&lits);
-  return it == litmap_.end() ? nullptr : it->second;
+  return table_[find_slot(lits, LitVectHash()(&lits))].clause;
 }
 
 void ClauseRegistry::erase_clause(BasicClause *c) {
   if (!c)
     return;
-  auto it = litmap_.find(&c->lits);
-  if (it != litmap_.end() && it->second == c)
-    litmap_.erase(it);
+  erase_slot(c);
   delete c;
 }
 
 void ClauseRegistry::add_literal(BasicClause *c, long long l) {
-  auto it = litmap_.find(&c->lits);
-  if (it != litmap_.end() && it->second == c)
-    litmap_.erase(it);
+  erase_slot(c);
   c->add_lit(l);
-  litmap_.emplace(&c->lits, c);
+  register_clause(c);
 }
 
 void ClauseRegistry::release_clause(BasicClause *c) {

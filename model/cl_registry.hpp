@@ -3,7 +3,8 @@
 // last set releases it.
 #pragma once
 
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 
 #include "model/basic_clause.hpp"
 #include "model/cl_id_manager.hpp"
@@ -36,10 +37,23 @@ public:
   // Decrements the count; deletes the clause at zero.
   void release_clause(BasicClause *c);
 
-  std::size_t size() const { return litmap_.size(); }
+  std::size_t size() const { return count_; }
+  // Room for n more clauses without rehashing (readers pass the count of
+  // a file's header, capped).
+  void reserve(std::size_t n) { grow(count_ + n); }
 
 private:
-  std::unordered_map<const LitVector *, BasicClause *, LitVectHash,
-                     LitVectEqual>
-      litmap_{193};
+  // The literal map: open addressing with linear probing over (hash,
+  // clause) slots, so a lookup hashes the literals once and allocates
+  // nothing; deletion shifts later entries back instead of leaving marks.
+  struct Slot {
+    std::uint64_t hash;
+    BasicClause *clause; // null: empty
+  };
+  std::size_t find_slot(const LitVector &lits, std::uint64_t h) const;
+  void insert_slot(BasicClause *c, std::uint64_t h);
+  void erase_slot(BasicClause *c);
+  void grow(std::size_t want);
+  std::vector<Slot> table_ = std::vector<Slot>(256, Slot{0, nullptr});
+  std::size_t count_ = 0;
 };
