@@ -40,7 +40,17 @@ ClauseSnapshot input_snapshot;
 ExtendedUnsatBMOSolver::ExtendedUnsatBMOSolver(IDManager &imgr)
     : imgr_(imgr) {}
 
-ExtendedUnsatBMOSolver::~ExtendedUnsatBMOSolver() = default;
+ExtendedUnsatBMOSolver::~ExtendedUnsatBMOSolver() {
+  if (!work_)
+    return;
+  // The working set borrowed the input clauses (no references) and owns
+  // what the inner solver added: let go of the first, release the rest.
+  for (auto &level : levels_)
+    if (level)
+      for (BasicClause *c : *level)
+        work_->remove_member(c);
+  work_->clear_direct();
+}
 
 std::unique_ptr<MaxSATSolver> ExtendedUnsatBMOSolver::make_inner_solver() {
   if (ZORConfig::incr_mode) {
@@ -102,8 +112,13 @@ long long ExtendedUnsatBMOSolver::solve(BasicClauseSet &cls,
   }
   split_clause_set(cls);
   cost = run_xubmo_solver();
-  if (cost < 0)
+  if (cost < 0) {
+    // No model, but the input set gets its clauses back all the same.
+    copy_clset(removed_, cls);
+    removed_.clear();
+    pure_.clear();
     return cost;
+  }
   if (model.size() < static_cast<std::size_t>(nvars_) + 1)
     model.resize(static_cast<std::size_t>(nvars_) + 1, 0);
   write_pure_lits(model);
@@ -213,7 +228,8 @@ void ExtendedUnsatBMOSolver::split_clause_set(BasicClauseSet &cls) {
 
 long long ExtendedUnsatBMOSolver::run_xubmo_solver() {
   std::unique_ptr<MaxSATSolver> inner = make_inner_solver();
-  BasicClauseSet *work = new BasicClauseSet(); // lives until the process ends
+  work_.reset(new BasicClauseSet());
+  BasicClauseSet *work = work_.get();
   work->top_weight = top_;
   long long cost = 0;
   std::size_t first = has_hard_ ? 1 : 0;
@@ -311,6 +327,10 @@ long long ExtendedUnsatBMOSolver::run_def_mxsat_solver(
     recover_pure_lits(cls);
     if (ZORConfig::check_solution)
       validate_model(cls, nvars, cost);
+  } else {
+    copy_clset(removed_, cls);
+    removed_.clear();
+    pure_.clear();
   }
   inner->reset();
   return cost;

@@ -71,6 +71,9 @@ private:
   std::vector<long long> inner_model_;
   std::vector<long long> empty_model_;
   std::vector<long long> *model_ = &empty_model_;
+  // The working set of the level-by-level run; its clauses stay with the
+  // registry when it goes.
+  std::unique_ptr<BasicClauseSet> work_;
   long long *cost_ = nullptr;
   long long nvars_ = 0;
   long long ncls_ = 0;

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "driver/cmdline.hpp"
-#include "driver/mxutils.hpp"
+#include "model/mxutils.hpp"
 #include "driver/roads.hpp"
 #include "driver/sigsafe_out.hpp"
 #include "driver/version.hpp"
@@ -309,7 +309,7 @@ void arm_alarm() {
 
 } // namespace
 
-int kestrane_main(int argc, char **argv) {
+int kestrane_main(int argc, char **argv, void (*configure)()) {
   install_signal_handlers();
   IDManager imgr;
   BasicClauseSet clset;
@@ -321,6 +321,8 @@ int kestrane_main(int argc, char **argv) {
     Warn("Options but no file name provided? Terminating...");
     std::exit(ExitStatus::Failure);
   }
+  if (configure)
+    configure();
   facade.init(imgr, clset, model);
   if (facade.get_verbosity() > 0)
     print_header(facade, file);

@@ -12,7 +12,9 @@ class KestraneExtended;
 
 // The whole run of the program; returns main's exit status (other
 // statuses leave through exit inside the run).
-int kestrane_main(int argc, char **argv);
+// configure, when given, runs after the options are read and before the
+// solver is built (the test driver selects algorithms that no option does).
+int kestrane_main(int argc, char **argv, void (*configure)() = nullptr);
 
 // The banner (printed when the verbosity is above 0), also into the log
 // file "kestrane.log" with option -l.

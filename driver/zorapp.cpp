@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "coreguided/preprocess.hpp"
-#include "driver/mxutils.hpp"
+#include "model/mxutils.hpp"
 #include "driver/solver_api.hpp"
 #include "model/logger.hpp"
 #include "model/runtime_msgs.hpp"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/mxutils.hpp"
+#include "model/mxutils.hpp"
 
 namespace {
 
