@@ -4,112 +4,21 @@
 // falsify exactly the returned cost.
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "coreguided/nzor1.hpp"
 #include "coreguided/xubmo.hpp"
 #include "coreguided/zor1.hpp"
 #include "model/zor_config.hpp"
+#include "tests/tools/lib/small_instance.hpp"
 
 namespace {
 
-struct Instance {
-  int nvars = 0;
-  long long top = 0;
-  std::vector<std::pair<long long, LitVector>> clauses; // weight, literals
-};
+using namespace small;
 
 Instance random_instance(unsigned seed, bool bmo_levels) {
-  std::mt19937 rng(seed);
-  auto pick = [&](int lo, int hi) {
-    return std::uniform_int_distribution<int>(lo, hi)(rng);
-  };
-  Instance in;
-  in.nvars = pick(1, 8);
-  in.top = 100000;
-  int m = pick(0, 14);
-  for (int i = 0; i < m; ++i) {
-    LitVector lits;
-    int k = pick(0, 9) == 0 ? 0 : pick(1, 3); // an empty clause now and then
-    for (int j = 0; j < k; ++j)
-      lits.push_back(pick(0, 1) ? pick(1, in.nvars) : -pick(1, in.nvars));
-    long long w;
-    if (pick(0, 3) == 0)
-      w = in.top;
-    else if (bmo_levels)
-      w = std::vector<long long>{1, 20, 400, 8000}[pick(0, 3)];
-    else
-      w = std::vector<long long>{1, 1, 2, 3, 5, 0, 17}[pick(0, 6)];
-    in.clauses.push_back({w, lits});
-  }
-  return in;
-}
-
-bool lit_true(const std::vector<long long> &model, long long l) {
-  std::size_t v = static_cast<std::size_t>(std::llabs(l));
-  long long e = v < model.size() ? model[v] : 0;
-  return (l > 0 && e > 0) || (l < 0 && e < 0);
-}
-
-// Optimum (merged duplicates summed, hard wins) or -1 when infeasible.
-long long brute_force(const Instance &in) {
-  long long best = -1;
-  for (unsigned bits = 0; bits < (1u << in.nvars); ++bits) {
-    std::vector<long long> model(in.nvars + 1);
-    for (int v = 1; v <= in.nvars; ++v)
-      model[v] = bits >> (v - 1) & 1 ? 1 : -1;
-    long long cost = 0;
-    bool ok = true;
-    for (auto &c : in.clauses) {
-      bool sat = false;
-      for (long long l : c.second)
-        sat |= lit_true(model, l);
-      if (sat)
-        continue;
-      if (c.first >= in.top)
-        ok = false;
-      cost += c.first;
-    }
-    if (ok && (best < 0 || cost < best))
-      best = cost;
-  }
-  return best;
-}
-
-// Loads the instance as the readers do: repeated literal sets share one
-// clause whose weight is the sum (hard once hard).
-void load(const Instance &in, IDManager &imgr, BasicClauseSet &set) {
-  set.top_weight = in.top;
-  set.def_cltype = ClauseType::Keep;
-  imgr.top_id = in.nvars;
-  for (auto &c : in.clauses) {
-    LitVector lits = c.second;
-    BasicClause *cl = ClauseRegistry::clreg_instance.create_clause(lits);
-    long long w = c.first;
-    if (set.contains(cl))
-      w = std::min(in.top, cl->weight + w);
-    set.insert_clause(cl);
-    set.set_cl_weight(cl, w);
-  }
-  set.compute_soft_cl_properties();
-}
-
-long long falsified_cost(const Instance &in, const std::vector<long long> &m,
-                         bool &hard_ok) {
-  long long cost = 0;
-  hard_ok = true;
-  for (auto &c : in.clauses) {
-    bool sat = false;
-    for (long long l : c.second)
-      sat |= lit_true(m, l);
-    if (sat)
-      continue;
-    if (c.first >= in.top)
-      hard_ok = false;
-    else
-      cost += c.first;
-  }
-  return cost;
+  std::vector<long long> levels{1, 20, 400, 8000}, mixed{1, 1, 2, 3, 5, 0, 17};
+  return small::random_instance(seed, 8, 14, 100000,
+                                bmo_levels ? levels : mixed, true);
 }
 
 enum class Road { Zor1, Nzor1, Bmo };
@@ -209,40 +118,25 @@ TEST(ExtendedUnsatBMOSolver, ConditionOfTheWorkedExamples) {
 }
 
 TEST(ZOR1DeathTest, UnsupportedEncodingAndSoftCnf) {
+  // x and -x as soft units: the first core ends the run.
+  auto solve_contradiction = [] {
+    IDManager imgr;
+    BasicClauseSet set;
+    imgr.top_id = 1;
+    set.top_weight = 10;
+    set.def_cltype = ClauseType::Unit;
+    set.create_unit_clause(1);
+    set.create_unit_clause(-1);
+    std::vector<long long> model;
+    ZOR1 z;
+    z.init(imgr, set, model);
+    z.solve();
+  };
   ZORConfig::verbosity = 0;
   ZORConfig::zorenc = Card_CNF_Encodings::BDD;
   ZORConfig::zortype = MS_Problems::Plain;
-  EXPECT_EXIT(
-      {
-        IDManager imgr;
-        BasicClauseSet set;
-        imgr.top_id = 1;
-        set.top_weight = 10;
-        set.def_cltype = ClauseType::Unit;
-        set.create_unit_clause(1);
-        set.create_unit_clause(-1);
-        std::vector<long long> model;
-        ZOR1 z;
-        z.init(imgr, set, model);
-        z.solve();
-      },
-      testing::ExitedWithCode(3),
-      "");
+  EXPECT_EXIT(solve_contradiction(), testing::ExitedWithCode(3), "");
   ZORConfig::zorenc = Card_CNF_Encodings::Bitwise;
   ZORConfig::zortype = MS_Problems::SoftCnf;
-  EXPECT_EXIT(
-      {
-        IDManager imgr;
-        BasicClauseSet set;
-        imgr.top_id = 1;
-        set.top_weight = 10;
-        set.def_cltype = ClauseType::Unit;
-        set.create_unit_clause(1);
-        set.create_unit_clause(-1);
-        std::vector<long long> model;
-        ZOR1 z;
-        z.init(imgr, set, model);
-        z.solve();
-      },
-      testing::ExitedWithCode(3), "");
+  EXPECT_EXIT(solve_contradiction(), testing::ExitedWithCode(3), "");
 }

@@ -17,83 +17,14 @@
 #include "framework/upper_bounds.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
+#include "tests/tools/lib/small_instance.hpp"
 
 namespace {
 
-struct Instance {
-  int nvars = 0;
-  long long top = 0;
-  std::vector<std::pair<long long, LitVector>> clauses;
-};
+using namespace small;
 
 Instance random_instance(unsigned seed) {
-  std::mt19937 rng(seed);
-  auto pick = [&](int lo, int hi) {
-    return std::uniform_int_distribution<int>(lo, hi)(rng);
-  };
-  Instance in;
-  in.nvars = pick(1, 9);
-  in.top = 1000000;
-  int m = pick(0, 16);
-  for (int i = 0; i < m; ++i) {
-    LitVector lits;
-    for (int j = 0, k = pick(1, 3); j < k; ++j)
-      lits.push_back(pick(0, 1) ? pick(1, in.nvars) : -pick(1, in.nvars));
-    long long w = pick(0, 3) == 0 ? in.top
-                                  : std::vector<long long>{1, 1, 2, 4, 9}[pick(0, 4)];
-    in.clauses.push_back({w, lits});
-  }
-  return in;
-}
-
-bool lit_true(const std::vector<long long> &m, long long l) {
-  std::size_t v = static_cast<std::size_t>(std::llabs(l));
-  long long e = v < m.size() ? m[v] : 0;
-  return (l > 0 && e > 0) || (l < 0 && e < 0);
-}
-
-// Cost of a model on the original clauses; -1 when a hard clause fails.
-long long cost_of(const Instance &in, const std::vector<long long> &m) {
-  long long cost = 0;
-  for (auto &c : in.clauses) {
-    bool sat = false;
-    for (long long l : c.second)
-      sat |= lit_true(m, l);
-    if (!sat) {
-      if (c.first >= in.top)
-        return -1;
-      cost += c.first;
-    }
-  }
-  return cost;
-}
-
-long long brute_force(const Instance &in) {
-  long long best = -1;
-  for (unsigned bits = 0; bits < (1u << in.nvars); ++bits) {
-    std::vector<long long> m(in.nvars + 1);
-    for (int v = 1; v <= in.nvars; ++v)
-      m[v] = bits >> (v - 1) & 1 ? 1 : -1;
-    long long c = cost_of(in, m);
-    if (c >= 0 && (best < 0 || c < best))
-      best = c;
-  }
-  return best;
-}
-
-void load(const Instance &in, IDManager &imgr, BasicClauseSet &set) {
-  set.top_weight = in.top;
-  set.def_cltype = ClauseType::Keep;
-  imgr.top_id = in.nvars;
-  for (auto &c : in.clauses) {
-    LitVector lits = c.second;
-    BasicClause *cl = ClauseRegistry::clreg_instance.create_clause(lits);
-    long long w = c.first;
-    if (set.contains(cl))
-      w = std::min(in.top, cl->weight + w);
-    set.insert_clause(cl);
-    set.set_cl_weight(cl, w);
-  }
+  return small::random_instance(seed, 9, 16, 1000000, {1, 1, 2, 4, 9}, false);
 }
 
 void write_wcnf(const Instance &in, const std::string &path) {
