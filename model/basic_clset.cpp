@@ -16,11 +16,10 @@ void BasicClauseSet::compact() {
 }
 
 bool BasicClauseSet::insert_member(BasicClause *c) {
-  if (index_.contains(c))
-    return false;
   if (members_.size() > 32 && members_.size() > 2 * index_.size())
     compact();
-  index_.insert(c, members_.size());
+  if (!index_.insert(c, members_.size()))
+    return false;
   members_.push_back(c);
   return true;
 }

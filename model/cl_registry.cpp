@@ -42,11 +42,13 @@ BasicClause *ClauseRegistry::create_clause(LitVector &lits) {
   });
   remove_duplicates(lits);
   std::uint64_t h = LitVectHash()(&lits);
+  grow(count_ + 1); // first, so that the slot found stays valid
   std::size_t i = find_slot(lits, h);
   if (table_[i].clause)
     return table_[i].clause;
   BasicClause *c = new BasicClause(lits);
-  insert_slot(c, h);
+  table_[i] = Slot{h, c};
+  ++count_;
   return c;
 }
 
