@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <set>
 #include <unistd.h>
 
 #include "framework/core.hpp"
@@ -44,6 +45,33 @@ public:
   long long solve() override { return 0; }
 };
 
+// One instance loaded and bound to a bounded solver with its SAT wrapper,
+// as an algorithm holds them; the cores made are deleted at the end.
+struct Loaded {
+  explicit Loaded(const Instance &in) : sat(imgr, set, model, core) {
+    load(in, imgr, set);
+    solver.init(imgr, set, model);
+  }
+  ~Loaded() {
+    for (Core *k : cores)
+      delete k;
+    set.clear_direct();
+  }
+  IDManager imgr;
+  BasicClauseSet set;
+  std::vector<long long> model;
+  std::vector<bool> bmodel;
+  std::vector<BasicClause *> core;
+  std::vector<Core *> cores;
+  Bounded solver;
+  TernWrapperSort sat;
+  long long count = 0, lb = -1, ub = -1;
+  void initial_bounds() {
+    solver.set_initial_bounds(imgr, set, sat, model, bmodel, core, count,
+                              cores, lb, ub);
+  }
+};
+
 std::vector<long long> literal_model(const std::vector<bool> &b) {
   std::vector<long long> m(b.size() + 1, 0);
   for (std::size_t i = 0; i < b.size(); ++i)
@@ -56,41 +84,27 @@ std::vector<long long> literal_model(const std::vector<bool> &b) {
 long long check_bounds(unsigned seed) {
   Instance in = random_instance(seed);
   long long opt = brute_force(in);
-  IDManager imgr;
-  BasicClauseSet set;
-  load(in, imgr, set);
-  Bounded s;
-  std::vector<long long> model;
-  std::vector<bool> bmodel;
-  std::vector<BasicClause *> core;
-  std::vector<Core *> cores;
-  s.init(imgr, set, model);
-  TernWrapperSort sat(imgr, set, model, core);
-  long long count = 0, lb = -1, ub = -1;
-  std::size_t before = set.size();
-  s.set_initial_bounds(imgr, set, sat, model, bmodel, core, count, cores, lb,
-                       ub);
-  EXPECT_EQ(set.size(), before) << "seed " << seed;
+  Loaded l(in);
+  std::size_t before = l.set.size();
+  l.initial_bounds();
+  EXPECT_EQ(l.set.size(), before) << "seed " << seed;
   if (opt < 0) {
-    EXPECT_EQ(ub, -1) << "seed " << seed;
-  } else {
-    EXPECT_LE(lb, opt) << "seed " << seed;
-    EXPECT_GE(ub, opt) << "seed " << seed;
-    if (ZORConfig::upper_bound != BoundMode::Mode0) {
-      long long c = cost_of(in, literal_model(bmodel));
-      EXPECT_GE(c, 0) << "seed " << seed;
-      EXPECT_LE(c, ub) << "seed " << seed;
-    }
-    long long sum = 0;
-    for (Core *k : cores)
-      sum += k->get_lambda();
-    if (ZORConfig::lower_bound != BoundMode::Mode0) {
-      EXPECT_EQ(sum, lb) << "seed " << seed;
-    }
+    EXPECT_EQ(l.ub, -1) << "seed " << seed;
+    return opt;
   }
-  for (Core *k : cores)
-    delete k;
-  set.clear_direct();
+  EXPECT_LE(l.lb, opt) << "seed " << seed;
+  EXPECT_GE(l.ub, opt) << "seed " << seed;
+  if (ZORConfig::upper_bound != BoundMode::Mode0) {
+    long long c = cost_of(in, literal_model(l.bmodel));
+    EXPECT_GE(c, 0) << "seed " << seed;
+    EXPECT_LE(c, l.ub) << "seed " << seed;
+  }
+  long long sum = 0;
+  for (Core *k : l.cores)
+    sum += k->get_lambda();
+  if (ZORConfig::lower_bound != BoundMode::Mode0) {
+    EXPECT_EQ(sum, l.lb) << "seed " << seed;
+  }
   return opt;
 }
 
@@ -216,29 +230,18 @@ TEST(InitialBounds, DisjointCoresOfTheWorkedExample) {
   in.nvars = 2;
   in.top = 100;
   in.clauses = {{3, {1}}, {3, {-1}}, {5, {2}}, {5, {-2}}};
-  IDManager imgr;
-  BasicClauseSet set;
-  load(in, imgr, set);
-  Bounded s;
-  std::vector<long long> model;
-  std::vector<BasicClause *> core;
-  std::vector<Core *> cores;
-  s.init(imgr, set, model);
-  TernWrapperSort sat(imgr, set, model, core);
-  long long count = 0, lb = -1, ub = -1;
-  s.set_initial_bounds(imgr, set, sat, model, core, count, cores, lb, ub);
-  EXPECT_EQ(lb, 8);
-  EXPECT_EQ(ub, 8);
-  ASSERT_EQ(cores.size(), 2u);
-  std::vector<long long> mins{cores[0]->get_min(), cores[1]->get_min()};
+  Loaded l(in);
+  l.initial_bounds();
+  EXPECT_EQ(l.lb, 8);
+  EXPECT_EQ(l.ub, 8);
+  ASSERT_EQ(l.cores.size(), 2u);
+  std::vector<long long> mins{l.cores[0]->get_min(), l.cores[1]->get_min()};
   std::sort(mins.begin(), mins.end());
   EXPECT_EQ(mins, (std::vector<long long>{3, 5}));
-  for (Core *k : cores) {
+  for (Core *k : l.cores) {
     EXPECT_EQ(k->get_lambda(), k->get_min());
-    EXPECT_LE(k->get_mu(), ub);
-    delete k;
+    EXPECT_LE(k->get_mu(), l.ub);
   }
-  set.clear_direct();
 }
 
 TEST(LowerBounds, SubtractionBracketsAndRestoresWeights) {
@@ -248,29 +251,16 @@ TEST(LowerBounds, SubtractionBracketsAndRestoresWeights) {
     long long opt = brute_force(in);
     if (opt < 0)
       continue;
-    IDManager imgr;
-    BasicClauseSet set;
-    load(in, imgr, set);
+    Loaded l(in);
     std::map<BasicClause *, long long> weights;
-    for (BasicClause *c : set)
+    for (BasicClause *c : l.set)
       weights[c] = c->weight;
-    Bounded s;
-    std::vector<long long> model;
-    std::vector<BasicClause *> core;
-    std::vector<Core *> cores;
-    s.init(imgr, set, model);
-    TernWrapperSort sat(imgr, set, model, core);
-    long long count = 0;
-    long long lb = s.lower_bound_subtraction_heuristic(imgr, set, sat, model,
-                                                       core, count, cores,
-                                                       LLONG_MAX);
+    long long lb = l.solver.lower_bound_subtraction_heuristic(
+        l.imgr, l.set, l.sat, l.model, l.core, l.count, l.cores, LLONG_MAX);
     EXPECT_LE(lb, opt) << "seed " << seed;
-    EXPECT_EQ(set.size(), weights.size()) << "seed " << seed;
+    EXPECT_EQ(l.set.size(), weights.size()) << "seed " << seed;
     for (auto &e : weights)
       EXPECT_EQ(e.first->weight, e.second) << "seed " << seed;
-    for (Core *k : cores)
-      delete k;
-    set.clear_direct();
   }
 }
 
@@ -282,58 +272,39 @@ TEST(Hardening, NeverRemovesTheOptimum) {
     long long opt = brute_force(in);
     if (opt < 0)
       continue;
-    IDManager imgr;
-    BasicClauseSet set;
-    load(in, imgr, set);
-    Bounded s;
-    std::vector<long long> model;
-    std::vector<BasicClause *> core;
-    std::vector<Core *> cores;
-    s.init(imgr, set, model);
-    TernWrapperSort sat(imgr, set, model, core);
-    long long count = 0, lb = -1, ub = -1;
-    s.set_initial_bounds(imgr, set, sat, model, core, count, cores, lb, ub);
-    s.hardening(cores, imgr, set, lb, ub);
-    // The hardened set, read back as an instance over the input variables
-    // (relaxation literals dropped from hardened clauses would change it,
-    // so keep them: a hard unit -r fixes each hardened relaxation var).
-    Instance hard = in;
-    hard.clauses.clear();
-    hard.nvars = static_cast<int>(imgr.top_id);
-    for (BasicClause *c : set)
-      hard.clauses.push_back({c->weight, c->lits});
-    if (hard.nvars <= 16) {
-      // Relaxation literals of soft clauses make them cheaper: compare the
-      // optimum where relaxation variables cost nothing only on hard ones.
-      long long hopt = -1;
-      for (unsigned bits = 0; bits < (1u << in.nvars); ++bits) {
-        std::vector<long long> m(in.nvars + 1);
-        for (int v = 1; v <= in.nvars; ++v)
-          m[v] = bits >> (v - 1) & 1 ? 1 : -1;
-        long long c = cost_of(in, m);
-        bool hard_ok = c >= 0;
-        for (BasicClause *cl : set) {
-          if (!hard_ok || cl->weight < set.top_weight)
-            continue;
-          // a hardened clause must hold on its input literals alone
-          bool sat_in = false, only_input = true;
-          for (long long l : cl->lits) {
-            if (std::llabs(l) > in.nvars)
-              only_input = false;
-            else
-              sat_in |= lit_true(m, l);
-          }
-          if (only_input && !sat_in)
-            hard_ok = false;
-        }
-        if (hard_ok && (hopt < 0 || c < hopt))
-          hopt = c;
+    Loaded l(in);
+    l.initial_bounds();
+    l.solver.hardening(l.cores, l.imgr, l.set, l.lb, l.ub);
+    // A hardened relaxed clause comes with the hard unit -r on its
+    // relaxation variable: such variables are false for good.
+    std::set<long long> forced_false;
+    for (BasicClause *c : l.set)
+      if (c->weight >= l.set.top_weight && c->lits.size() == 1 &&
+          c->lits[0] < -in.nvars)
+        forced_false.insert(-c->lits[0]);
+    // The best input assignment that every hard clause allows, its other
+    // literals being relaxation or encoding variables (free unless forced
+    // false), must still reach the optimum.
+    long long hopt = -1;
+    for (unsigned bits = 0; bits < (1u << in.nvars); ++bits) {
+      std::vector<long long> m(static_cast<std::size_t>(in.nvars) + 1);
+      for (int v = 1; v <= in.nvars; ++v)
+        m[static_cast<std::size_t>(v)] = bits >> (v - 1) & 1 ? 1 : -1;
+      long long c = cost_of(in, m);
+      bool ok = c >= 0;
+      for (BasicClause *cl : l.set) {
+        if (!ok || cl->weight < l.set.top_weight)
+          continue;
+        bool sat = false;
+        for (long long x : cl->lits)
+          sat |= std::llabs(x) > in.nvars ? !forced_false.count(x)
+                                          : lit_true(m, x);
+        ok = sat;
       }
-      EXPECT_EQ(hopt, opt) << "seed " << seed;
+      if (ok && (hopt < 0 || c < hopt))
+        hopt = c;
     }
-    for (Core *k : cores)
-      delete k;
-    set.clear_direct();
+    EXPECT_EQ(hopt, opt) << "seed " << seed;
   }
   ZORConfig::hardening_rule = false;
 }
