@@ -29,10 +29,11 @@ private:
     BasicClause *key; // null: empty
     std::size_t pos;
   };
+  // Clauses allocated one after another (a reader's, an encoder's) get
+  // neighbouring slots, so filling a large set stays in cache.
   static std::size_t home(const BasicClause *c, std::size_t mask) {
-    std::uint64_t h = reinterpret_cast<std::uintptr_t>(c);
-    h = (h ^ (h >> 4)) * 0x9E3779B97F4A7C15ULL;
-    return static_cast<std::size_t>(h >> 20) & mask;
+    std::uint64_t h = reinterpret_cast<std::uintptr_t>(c) >> 4;
+    return static_cast<std::size_t>(h ^ (h >> 29)) & mask;
   }
   std::size_t find(const BasicClause *c) const;
   void grow(std::size_t want);
