@@ -2,6 +2,7 @@
 // accounting and every usage message ("*** tern: ..." on the error stream,
 // then abort), including the mended checks on zero and oversized literals.
 #include "sat/tern.hpp"
+#include "tests/tools/lib/engine_calls.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +13,8 @@
 
 namespace {
 
-void add_clause(std::initializer_list<long long> lits) {
-  for (long long l : lits) tern_add(l);
-  tern_add(0);
-}
-
-std::string capture(void (*fn)(FILE *)) {
-  char *buf = nullptr;
-  size_t len = 0;
-  FILE *f = open_memstream(&buf, &len);
-  fn(f);
-  fclose(f);
-  std::string s(buf, len);
-  free(buf);
-  return s;
-}
+using engine_calls::add_clause;
+using engine_calls::capture;
 
 // Every test leaves the process-wide engine in RESET.
 struct Tern : ::testing::Test {

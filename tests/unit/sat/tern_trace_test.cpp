@@ -6,24 +6,12 @@
 #include <string>
 
 #include "sat/tern.hpp"
+#include "tests/tools/lib/engine_calls.hpp"
 
 namespace {
 
-void add_clause(std::initializer_list<long long> lits) {
-  for (long long l : lits) tern_add(l);
-  tern_add(0);
-}
-
-std::string capture(void (*fn)(FILE *)) {
-  char *buf = nullptr;
-  size_t len = 0;
-  FILE *f = open_memstream(&buf, &len);
-  fn(f);
-  fclose(f);
-  std::string s(buf, len);
-  free(buf);
-  return s;
-}
+using engine_calls::add_clause;
+using engine_calls::capture;
 
 std::string rup_header(const std::string &text) {
   std::string h = text;
