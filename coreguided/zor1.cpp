@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "framework/zero_weight.hpp"
 #include "encodings/amo_encodings.hpp"
 #include "encodings/card_common.hpp"
 #include "model/logger.hpp"
@@ -26,9 +25,6 @@ void print_core(const std::vector<BasicClause *> &core) {
 
 long long ZOR1::solve() {
   num_input_vars = imgr->top_id;
-  // Clauses of weight 0 cost nothing whatever the model; relaxing them
-  // would add cores of price 0 without end.
-  ZeroWeightClauses zero(*clset);
   TernWrapper sat(*imgr, *clset, *model, core,
                   ZORConfig::trace_mode ? "zor-unsat-trace" : nullptr);
   long long cost = 0, cores = 0;

@@ -1,12 +1,14 @@
 #include "driver/roads.hpp"
 
 #include "coreguided/xubmo.hpp"
+#include "framework/zero_weight.hpp"
 #include "model/runtime_msgs.hpp"
 
 long long run_bmo_road(IDManager &imgr, BasicClauseSet &clset,
                        std::vector<long long> &model) {
   ExtendedUnsatBMOSolver bmo(imgr);
   long long cost = -1;
+  ZeroWeightClauses zero(clset); // they cost nothing at any level
   bmo.solve(clset, model, cost);
   return cost;
 }

@@ -9,6 +9,7 @@
 #include "coreguided/preprocess.hpp"
 #include "model/mxutils.hpp"
 #include "driver/solver_api.hpp"
+#include "framework/zero_weight.hpp"
 #include "model/logger.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_stats.hpp"
@@ -557,7 +558,13 @@ bool KestraneExtended::solve() {
     mk_solver();
     solver_api::init(solver_, *imgr_, *clset_, *model_);
   }
-  cost_ = solver_api::solve(solver_);
+  {
+    // Clauses of weight 0 cost nothing whatever the model: every algorithm
+    // solves without them (relaxing them would add cores of price 0 and
+    // count them in cardinality bounds), and they are back for the output.
+    ZeroWeightClauses zero(*clset_);
+    cost_ = solver_api::solve(solver_);
+  }
   if (cost_ >= 0 && ZORConfig::check_solution) {
     std::cout << prefix() << "Validating model ..." << std::endl;
     bool ok = mxutils::validate_model(*clset_, nvars, *model_, cost_);
@@ -574,7 +581,11 @@ bool KestraneExtended::iter_solve() {
     mk_solver();
     solver_api::init(solver_, *imgr_, *clset_, *model_);
   }
-  long long r = solver_api::solve(solver_);
+  long long r;
+  {
+    ZeroWeightClauses zero(*clset_);
+    r = solver_api::solve(solver_);
+  }
   if (cube_count_ == 0)
     cost_ = r;
   else if (r != 0)

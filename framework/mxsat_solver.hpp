@@ -12,6 +12,7 @@
 // the three bound objects to the caller.
 #pragma once
 
+#include <climits>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -153,6 +154,9 @@ private:
 // Base of the bounded algorithms: adds the hardening map.
 class UnsatMaxSATSolverWithBounds : public UnsatMaxSATSolver {
 public:
+  // Also forgets the kept model.
+  void reset() override;
+
   // Soft clause -> the weight by which hardening tests it.
   std::map<BasicClause *, long long> hardening_map;
 
@@ -208,6 +212,35 @@ public:
                               std::vector<long long> &weights, long long &rhs);
   // Ends the run unless every soft clause weighs at most 1.
   void accept_only_unweighted(BasicClauseSet &clset);
+
+  // --- One iteration of a bounded search (bound_iteration.cpp) ---
+  // requires: init. Replaces the bound constraint and runs one SAT call:
+  // the clauses bound held leave the input set and are released, "sum of
+  // weights[i] over the true rvars[i] <= k" is encoded into bound (hard,
+  // the input set's top weight) and attached, and the wrapper runs on the
+  // whole input set. Returns the answer (10 or 20). On 10, cost receives
+  // the model's cost (model_cost) and a cost below the best so far keeps
+  // the model. On 20 the core stays in `core` until finish_sat_call.
+  int bounded_sat_call(TernWrapperSort &sat, BasicClauseSet &bound,
+                       const std::vector<long long> &rvars,
+                       const std::vector<long long> &weights, long long k,
+                       long long &cost);
+  // Empties the core, resets the wrapper and, unless the search leaves the
+  // time-out to the driver's alarm, tests the CPU time.
+  void finish_sat_call(TernWrapperSort &sat, bool check_cpu = true);
+  // The cost of the model in the model vector: the weight of the soft
+  // clauses whose relaxation variable is true.
+  virtual long long model_cost();
+  // Keeps a copy of the model vector when cost is below the best cost so
+  // far, and reports that cost to the time-out and signal path.
+  void keep_model_if_better(long long cost);
+  // Puts the kept model back into the model vector (nothing without one).
+  void restore_best_model();
+
+  // The best cost a model reached in this solve (LLONG_MAX: none yet) and
+  // that model.
+  long long best_cost = LLONG_MAX;
+  std::vector<long long> best_model;
 
 private:
   void take_ub_from_file(IDManager &imgr, BasicClauseSet &clset,

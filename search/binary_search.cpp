@@ -4,11 +4,6 @@
 #include <climits>
 #include <iostream>
 
-#include "framework/bound_encoding.hpp"
-#include "framework/zero_weight.hpp"
-#include "model/runtime_msgs.hpp"
-#include "model/zor_config.hpp"
-#include "model/zor_tool_objects.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
 long long BinarySearch::compute_nu(long long lambda, long long mu) {
@@ -32,7 +27,6 @@ long long BinarySearch::next_nu(long long lambda, long long mu,
 long long BinarySearch::solve() {
   BasicClauseSet &bound = bound_set();
   bound.clear_direct();
-  ZeroWeightClauses zero(*clset);
   long long sumw = sum_weights(*clset);
   long long count = 0, lb = -1, ub = -1;
   TernWrapperSort sat(*imgr, *clset, *model, core);
@@ -47,27 +41,14 @@ long long BinarySearch::solve() {
   get_relax_vars_and_weights(rvars, weights);
   while (lambda + 1 < mu) {
     long long nu = next_nu(lambda, mu, rvars.size());
-    detach_clause_set(bound, *clset);
-    if (ZORConfig::verbosity > 4)
-      show_atmost_constraint(rvars, weights, nu);
-    bound.top_weight = clset->top_weight;
-    bound.def_cltype = ClauseType::Hard;
-    encode_cost_bound(*imgr, bound, rvars, weights, nu);
-    attach_clause_set(bound, *clset);
-    sat.init();
-    int res = sat.run_sat_solver();
-    if (res == 10) {
-      std::vector<long long> rv, ws;
-      get_relax_vars_and_weights(rv, ws);
-      mu = cost_of_model(*model, rv, ws);
-      ZORToolObjects::report_cost(mu);
+    long long cost = 0;
+    if (bounded_sat_call(sat, bound, rvars, weights, nu, cost) == 10) {
+      mu = cost;
     } else {
       ++count;
       lambda = nu;
     }
-    core.clear();
-    sat.reset();
-    check_cpu_timeout();
+    finish_sat_call(sat);
   }
   return lambda + 1;
 }

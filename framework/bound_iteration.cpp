@@ -1,0 +1,68 @@
+// The iteration that every bounded search repeats: the previous bound
+// constraint leaves the input set, the new one is encoded and attached, one
+// SAT call decides it, and the wrapper is reset for the next call. A model
+// that lowers the best cost is kept and reported, so that a time-out or a
+// signal prints the best cost found so far.
+#include <iostream>
+
+#include "framework/bound_encoding.hpp"
+#include "framework/mxsat_solver.hpp"
+#include "model/runtime_msgs.hpp"
+#include "model/zor_config.hpp"
+#include "model/zor_tool_objects.hpp"
+#include "sat/tern_bridge_sort.hpp"
+
+void UnsatMaxSATSolverWithBounds::reset() {
+  UnsatMaxSATSolver::reset();
+  best_cost = LLONG_MAX;
+  best_model.clear();
+}
+
+int UnsatMaxSATSolverWithBounds::bounded_sat_call(
+    TernWrapperSort &sat, BasicClauseSet &bound,
+    const std::vector<long long> &rvars, const std::vector<long long> &weights,
+    long long k, long long &cost) {
+  detach_clause_set(bound, *clset);
+  if (ZORConfig::verbosity > 4) {
+    std::vector<long long> lits(rvars), ws(weights);
+    show_atmost_constraint(lits, ws, k);
+  }
+  bound.top_weight = clset->top_weight;
+  bound.def_cltype = ClauseType::Hard;
+  encode_cost_bound(*imgr, bound, rvars, weights, k);
+  attach_clause_set(bound, *clset);
+  sat.init();
+  int res = sat.run_sat_solver();
+  if (res == 10) {
+    cost = model_cost();
+    keep_model_if_better(cost);
+  }
+  return res;
+}
+
+void UnsatMaxSATSolverWithBounds::finish_sat_call(TernWrapperSort &sat,
+                                                  bool check_cpu) {
+  core.clear();
+  sat.reset();
+  if (check_cpu)
+    check_cpu_timeout();
+}
+
+long long UnsatMaxSATSolverWithBounds::model_cost() {
+  std::vector<long long> rvars, weights;
+  get_relax_vars_and_weights(rvars, weights);
+  return cost_of_model(*model, rvars, weights);
+}
+
+void UnsatMaxSATSolverWithBounds::keep_model_if_better(long long cost) {
+  if (cost < 0 || cost >= best_cost)
+    return;
+  best_cost = cost;
+  best_model = *model;
+  ZORToolObjects::report_cost(cost);
+}
+
+void UnsatMaxSATSolverWithBounds::restore_best_model() {
+  if (!best_model.empty())
+    *model = best_model;
+}
