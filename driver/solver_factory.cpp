@@ -9,6 +9,8 @@
 #include "coreguided/zor1.hpp"
 #include "driver/zorapp.hpp"
 #include "search/binary_search.hpp"
+#include "search/binary_search_core.hpp"
+#include "search/group_binary_search_core.hpp"
 #include "framework/mxsat_solver.hpp"
 #include "model/runtime_msgs.hpp"
 
@@ -28,6 +30,9 @@ const std::vector<SolverRow> kSolvers = {
   {ZOR_Algorithms::ZOR1,                       make<ZOR1>},
   {ZOR_Algorithms::BinaryLinearSatUnsatSearch, make<BinaryLinearSatUnsatSearch>},
   {ZOR_Algorithms::BinarySearch,               make<BinarySearch>},
+  {ZOR_Algorithms::BinarySearchCore,           make<BinarySearchCore>},
+  {ZOR_Algorithms::BCNoUnitRV,                 make<BCNoUnitRV>},
+  {ZOR_Algorithms::GroupBinarySearchCore,      make<GroupBinarySearchCore>},
 };
 // clang-format on
 
