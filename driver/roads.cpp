@@ -2,6 +2,7 @@
 
 #include "coreguided/xubmo.hpp"
 #include "framework/zero_weight.hpp"
+#include "search/binsearch.hpp"
 #include "model/runtime_msgs.hpp"
 
 long long run_bmo_road(IDManager &imgr, BasicClauseSet &clset,
@@ -13,9 +14,13 @@ long long run_bmo_road(IDManager &imgr, BasicClauseSet &clset,
   return cost;
 }
 
-// The iterative binary-search solver is not part of this build yet; once
-// it is, this function builds it, binds the three objects and runs solve.
-void run_iterative_road(IDManager &, BasicClauseSet &,
-                        std::vector<long long> &) {
-  Abort("Iterative binary-search solver not available in this build");
+void run_iterative_road(IDManager &imgr, BasicClauseSet &clset,
+                        std::vector<long long> &model) {
+  BinSearchMaxSATSolver solver;
+  solver.init(imgr, clset, model);
+  {
+    ZeroWeightClauses zero(clset);
+    solver.solve();
+  }
+  solver.reset();
 }

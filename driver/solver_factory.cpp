@@ -9,6 +9,10 @@
 #include "coreguided/zor1.hpp"
 #include "driver/zorapp.hpp"
 #include "search/binary_search.hpp"
+#include "search/bitbased_search.hpp"
+#include "search/linear_sat_unsat.hpp"
+#include "search/linear_unsat_sat.hpp"
+#include "search/model_guided_search.hpp"
 #include "search/binary_search_core.hpp"
 #include "search/group_binary_search_core.hpp"
 #include "framework/mxsat_solver.hpp"
@@ -30,6 +34,11 @@ const std::vector<SolverRow> kSolvers = {
   {ZOR_Algorithms::ZOR1,                       make<ZOR1>},
   {ZOR_Algorithms::BinaryLinearSatUnsatSearch, make<BinaryLinearSatUnsatSearch>},
   {ZOR_Algorithms::BinarySearch,               make<BinarySearch>},
+  {ZOR_Algorithms::LinearSatUnsat,             make<LinearSatUnsat>},
+  {ZOR_Algorithms::LinearUnsatSat,             make<LinearUnsatSat>},
+  {ZOR_Algorithms::BitBasedSearch,             make<BitBasedSearch>},
+  {ZOR_Algorithms::ModelGuidedSearch,          make<ModelGuidedSearch>},
+  {ZOR_Algorithms::BinaryModelGuided,          make<BinaryModelGuided>},
   {ZOR_Algorithms::BinarySearchCore,           make<BinarySearchCore>},
   {ZOR_Algorithms::BCNoUnitRV,                 make<BCNoUnitRV>},
   {ZOR_Algorithms::GroupBinarySearchCore,      make<GroupBinarySearchCore>},

@@ -66,3 +66,13 @@ void UnsatMaxSATSolverWithBounds::restore_best_model() {
   if (!best_model.empty())
     *model = best_model;
 }
+
+void UnsatMaxSATSolverWithBounds::keep_bound_model(
+    const std::vector<bool> &bmodel, long long cost) {
+  if (bmodel.empty())
+    return;
+  model->assign(bmodel.size() + 1, 0);
+  for (std::size_t v = 1; v <= bmodel.size(); ++v)
+    (*model)[v] = bmodel[v - 1] ? 1 : -1;
+  keep_model_if_better(cost);
+}

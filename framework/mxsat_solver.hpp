@@ -236,6 +236,10 @@ public:
   void keep_model_if_better(long long cost);
   // Puts the kept model back into the model vector (nothing without one).
   void restore_best_model();
+  // Makes the model vector the Boolean model of an upper bound (entry v-1
+  // for variable v) and keeps it as for a SAT answer: cost is the weight of
+  // the soft clauses it falsifies.
+  void keep_bound_model(const std::vector<bool> &bmodel, long long cost);
 
   // The best cost a model reached in this solve (LLONG_MAX: none yet) and
   // that model.

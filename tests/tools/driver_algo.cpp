@@ -1,8 +1,8 @@
 // Test-only driver: runs the kestrane program's own road with an algorithm
 // that no command-line option selects.
 //   driver_algo <code> [ <kestrane option> ... ] <input>
-// code: an algorithm code in hexadecimal (0xFD84 ...), or "incr" for the
-// incremental solver. The code is set after the options are read, just
+// code: an algorithm code in hexadecimal (0xFD84 ...), "incr" for the
+// incremental solver, or "iter" for the iterative binary-search run mode. The code is set after the options are read, just
 // before the facade builds the solver.
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +19,11 @@ void configure() {
     ZORConfig::incr_mode = true;
     return;
   }
+  if (std::strcmp(g_code, "iter") == 0) {
+    ZORConfig::zormode = ZOR_Modes::Iterative;
+    ZORConfig::itermode = Iter_modes::BinarySearch;
+    return;
+  }
   ZORConfig::zoralg =
       static_cast<ZOR_Algorithms>(std::strtol(g_code, nullptr, 16));
 }
@@ -26,7 +31,7 @@ void configure() {
 
 int main(int argc, char **argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: driver_algo <code|incr> [options] <input>\n");
+    std::fprintf(stderr, "usage: driver_algo <code|incr|iter> [options] <input>\n");
     return 2;
   }
   g_code = argv[1];

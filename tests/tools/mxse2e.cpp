@@ -6,12 +6,13 @@
 //   mxse2e --solver PATH [--args "ARGS"]... [--seed S|random] [--count N]
 //          [--family F] [--vars N] [--jobs J] [--timeout SEC]
 //          [--oracle brute|refs] [--workdir DIR]
-//          [--count-env VAR] [--seed-env VAR]
+//          [--count-env VAR] [--seed-env VAR] [--max-weight W]
 // Each instance is written once and solved once per --args variant (none, or
 // the word "default": the solver's defaults). --oracle brute (default) takes the brute force's
 // optimum; refs takes clasp and z3, which must agree (for --vars above the
 // brute-force range). --count-env / --seed-env let an environment variable
-// override the count / base seed (soak runs).
+// override the count / base seed (soak runs). --max-weight caps the
+// soft weights (1: unweighted, for algorithms that refuse weighted input).
 //
 // Oracle validation (no solver):
 //   mxse2e --oracles [--seed S] [--count N] [--family F] [--vars N] [--jobs J]
@@ -59,6 +60,7 @@ struct Config {
   long long count = 100;
   std::string family = "clauses";
   long long vars = 10;
+  long long max_weight = 0;
   int jobs = 0;
   double timeout = 20;
   std::string oracle = "brute";
@@ -163,6 +165,7 @@ int run_generated(Config& cfg) {
   Tally t;
   GenOptions gopt;
   gopt.max_vars = cfg.vars;
+  gopt.max_weight = cfg.max_weight;
   if (cfg.variants.empty()) cfg.variants.push_back("");
   std::atomic<long long> next{0};
   bool keep_any = false;
@@ -178,7 +181,9 @@ int run_generated(Config& cfg) {
       std::string tag = "seed=" + std::to_string(s) + " family=" + g.family +
                         " format=" + format_name(g.format) + (g.gzip ? ".gz" : "") +
                         " (mxsgen --seed " + std::to_string(s) + " --family " + cfg.family +
-                        " --vars " + std::to_string(cfg.vars) + ")";
+                        " --vars " + std::to_string(cfg.vars) +
+                        (cfg.max_weight ? " --max-weight " + std::to_string(cfg.max_weight) : "") +
+                        ")";
       OracleOptions oo;
       oo.scratch_dir = cfg.workdir;
       oo.timeout_s = cfg.oracles_mode ? 10 : 60;
@@ -326,7 +331,7 @@ int run_bench(Config& cfg) {
 int usage() {
   std::cerr << "usage: mxse2e --solver PATH [--args ARGS]... [--seed S|random] [--count N]"
                " [--family F] [--vars N] [--jobs J] [--timeout SEC] [--oracle brute|refs]"
-               " [--workdir DIR] [--count-env VAR] [--seed-env VAR]\n"
+               " [--workdir DIR] [--count-env VAR] [--seed-env VAR] [--max-weight W]\n"
                "       mxse2e --oracles [--seed S] [--count N] [--family F] [--vars N] [--jobs J]\n"
                "       mxse2e --solver PATH [--args ARGS]... --bench-dir DIR --instance REL"
                " [--timeout SEC]\n";
@@ -352,6 +357,7 @@ int main(int argc, char** argv) {
     else if (a == "--count") cfg.count = atoll(v.c_str());
     else if (a == "--family") cfg.family = v;
     else if (a == "--vars") cfg.vars = atoll(v.c_str());
+    else if (a == "--max-weight") cfg.max_weight = atoll(v.c_str());
     else if (a == "--jobs") cfg.jobs = atoi(v.c_str());
     else if (a == "--timeout") cfg.timeout = atof(v.c_str());
     else if (a == "--oracle") cfg.oracle = v;

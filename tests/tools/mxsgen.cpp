@@ -1,7 +1,7 @@
 // mxsgen: writes seeded random MaxSAT / pseudo-Boolean test instances.
 //
 //   mxsgen [--seed S] [--count N] [--family F] [--format FMT] [--vars N]
-//          [--no-gzip] [--out DIR]
+//          [--no-gzip] [--max-weight W] [--out DIR]
 //
 // Instance i of a run is generated from seed instance_seed(S, i) (with
 // --count 1 and no --out, from S itself, printed to standard output
@@ -21,7 +21,7 @@ using namespace mxs;
 
 static int usage() {
   std::cerr << "usage: mxsgen [--seed S] [--count N] [--family F] [--format FMT]"
-               " [--vars N] [--no-gzip] [--out DIR]\n";
+               " [--vars N] [--no-gzip] [--max-weight W] [--out DIR]\n";
   return 2;
 }
 
@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     else if (a == "--family") family = v;
     else if (a == "--format") format = v;
     else if (a == "--vars") opt.max_vars = strtoll(v, nullptr, 10);
+    else if (a == "--max-weight") opt.max_weight = strtoll(v, nullptr, 10);
     else if (a == "--out") out_dir = v;
     else return usage();
   }

@@ -2,6 +2,7 @@
 #include "tests/tools/lib/maxsat_gen.hpp"
 
 #include <algorithm>
+#include <set>
 #include <random>
 
 namespace mxs {
@@ -294,6 +295,34 @@ Format pick_format(Rng& r, const Instance& inst) {
   return ok[r.in(0, (long long)ok.size() - 1)];
 }
 
+// Caps every soft weight and objective coefficient at cap (keeping signs).
+// At cap 1 repeats are dropped too, since the readers add up the weights of
+// repeated soft clauses and of repeated objective variables.
+void cap_weights(Instance& inst, long long cap) {
+  auto capped = [cap](long long w) { return 1 + (w - 1) % cap; };
+  std::set<std::vector<long long>> seen;
+  std::vector<Clause> kept;
+  for (Clause& c : inst.clauses) {
+    std::vector<long long> key = c.lits;
+    std::sort(key.begin(), key.end());
+    key.erase(std::unique(key.begin(), key.end()), key.end());
+    if (cap == 1 && !c.hard && !seen.insert(key).second) continue;
+    if (!c.hard && c.weight > 0) c.weight = capped(c.weight);
+    kept.push_back(c);
+  }
+  inst.clauses = kept;
+  std::set<long long> vars;
+  std::vector<PbTerm> obj;
+  for (PbTerm t : inst.objective) {
+    if (cap == 1 && !vars.insert(t.lit < 0 ? -t.lit : t.lit).second) continue;
+    if (t.coef != 0) t.coef = t.coef < 0 ? -capped(-t.coef) : capped(t.coef);
+    obj.push_back(t);
+  }
+  inst.objective = obj;
+  for (PbConstraint& c : inst.constraints)
+    if (c.soft && c.weight > 0) c.weight = capped(c.weight);
+}
+
 }  // namespace
 
 const std::vector<std::string>& clause_families() {
@@ -357,6 +386,7 @@ bool generate(uint64_t seed, const std::string& family, const GenOptions& opt,
   else if (fam == "wbo") gen_wbo(r, inst, maxv);
   else return false;
   if (inst.nvars == 0) inst.nvars = 1;
+  if (opt.max_weight > 0) cap_weights(inst, opt.max_weight);
   out.format = pick_format(r, inst);
   out.gzip = opt.allow_gzip && inst.kind == Kind::Clauses && r.chance(20);
   return true;

@@ -31,6 +31,9 @@ namespace mxs {
 struct GenOptions {
   long long max_vars = 12;  // variables per instance at most
   bool allow_gzip = true;   // clause formats may be written gzipped
+  // Soft weights and objective coefficients at most this (0: no cap); 1
+  // makes the instance unweighted.
+  long long max_weight = 0;
 };
 
 struct Generated {

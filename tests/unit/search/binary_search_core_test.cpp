@@ -132,8 +132,9 @@ TEST(GroupBinarySearchCore, GroupOptimumAgainstBruteForce) {
       s.reset();
       set.clear_direct();
       ASSERT_EQ(got, expect) << "seed " << seed;
-      if (expect >= 0)
+      if (expect >= 0) {
         EXPECT_EQ(group_cost(cls, top, model), expect) << "seed " << seed;
+      }
     }
   }
 }
