@@ -204,6 +204,37 @@ void encode_constraint(IDManager &imgr, BasicClauseSet &clset, PbConstraint &pc,
     cnf_encode_equalsN(imgr, clset, pc.lits, pc.coefs, k, pbenc);
 }
 
+void add_cost_limit(IDManager &imgr, BasicClauseSet &clset, ClauseSink &sink,
+                    const std::vector<long long> &lits,
+                    const std::vector<long long> &weights, long long limit,
+                    Card_CNF_Encodings cenc, PB_CNF_Encodings pbenc) {
+  const long long top = clset.get_top();
+  if (limit < 0) {
+    LitVector none;
+    sink.add(clset.registry->create_clause(none), top, 1);
+    return;
+  }
+  PbConstraint cost;
+  long long sum = 0;
+  for (std::size_t i = 0; i < lits.size(); ++i) {
+    if (weights[i] > limit) {
+      LitVector unit{-lits[i]};
+      sink.add(clset.registry->create_clause(unit), top, 1);
+    } else if (weights[i] > 0) {
+      cost.lits.push_back(lits[i]);
+      cost.coefs.push_back(weights[i]);
+      sum = FMTUtils::add_capped(sum, weights[i], limit + 1);
+    }
+  }
+  if (sum <= limit)
+    return;
+  cost.op = -1;
+  cost.rhs = limit;
+  TempSet tmp(clset);
+  encode_constraint(imgr, tmp.set, cost, cenc, pbenc);
+  sink.copy_from(tmp.set, top, 1);
+}
+
 ClauseSink::ClauseSink(BasicClauseSet &main) : main_(main) {}
 
 void ClauseSink::add(BasicClause *c, long long w, long long group) {

@@ -83,6 +83,19 @@ long long coef_sum(const PbConstraint &pc);
 void encode_constraint(IDManager &imgr, BasicClauseSet &clset, PbConstraint &pc,
                        Card_CNF_Encodings cenc, PB_CNF_Encodings pbenc);
 
+class ClauseSink;
+
+// Adds to the main set, as hard clauses, the constraint that the weights of
+// the true literals sum to at most limit: with the literals true where soft
+// constraints are falsified, assignments whose cost would reach a top cost
+// are thereby no solutions. A literal whose weight alone passes the limit
+// is made false; a limit below 0 adds the empty clause; nothing is added
+// when every assignment stays within the limit.
+void add_cost_limit(IDManager &imgr, BasicClauseSet &clset, ClauseSink &sink,
+                    const std::vector<long long> &lits,
+                    const std::vector<long long> &weights, long long limit,
+                    Card_CNF_Encodings cenc, PB_CNF_Encodings pbenc);
+
 // Adds clauses to the main set with a weight and a group. Clause objects
 // are shared (one per literal set), so a clause may come again from another
 // constraint: a hard occurrence makes it hard for good, and soft

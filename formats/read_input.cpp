@@ -7,6 +7,7 @@
 
 #include "formats/dimacs_readers.hpp"
 #include "formats/fmt_utils.hpp"
+#include "formats/memory_budget.hpp"
 #include "formats/opb_reader.hpp"
 #include "formats/wbo_reader.hpp"
 #include "formats/wcsp_reader.hpp"
@@ -141,6 +142,8 @@ MS_Problems read_input_file(const char *&name, IDManager &imgr,
     StreamBuffer in(file.f);
     format->read(in, imgr, clset);
   }
+  // The run holds storage for every variable number up to the largest.
+  memory_budget::check_largest_variable(imgr.top_id);
 
   if (show_progress())
     std::cout << "... Done. CPU time " << RUSAGE::read_cpu_time() << "\n";

@@ -146,22 +146,15 @@ void parse_wbo_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset,
   }
 
   if (has_top && wenc == Wbo_group_encoding::SAT10) {
-    // Assignments costing the top or more are not solutions.
-    PbConstraint cost;
-    long long sum = 0;
+    // Assignments costing the top or more are not solutions. A soft
+    // constraint of weight top or more is hard already.
+    std::vector<long long> lits, weights;
     for (std::size_t i = 0; i < blocks.lits.size(); ++i)
       if (blocks.weights[i] < top) {
-        cost.lits.push_back(blocks.lits[i]);
-        cost.coefs.push_back(blocks.weights[i]);
-        sum = FMTUtils::add_capped(sum, blocks.weights[i], top);
+        lits.push_back(blocks.lits[i]);
+        weights.push_back(blocks.weights[i]);
       }
-    if (sum >= top) {
-      cost.op = -1;
-      cost.rhs = top - 1;
-      TempSet tmp(clset);
-      encode_constraint(imgr, tmp.set, cost, cenc, pbenc);
-      sink.copy_from(tmp.set, top, 1);
-    }
+    add_cost_limit(imgr, clset, sink, lits, weights, top - 1, cenc, pbenc);
   }
   if (!has_top)
     sink.rebase_top(total);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "formats/fmt_utils.hpp"
+#include "formats/memory_budget.hpp"
+#include "formats/opb_reader.hpp"
 
 namespace {
 
@@ -72,22 +74,27 @@ private:
     long long values = 0, pairs = 0;
     for (long long i = 0; i < n; ++i) {
       long long d = next_number(in_);
-      if (d < 0 || d > wcsp::kMaxDomainSize)
-        parse_error("PARSE ERROR! Invalid domain size: %lld (allowed: 0 to "
-                    "%lld)\n",
-                    d, wcsp::kMaxDomainSize);
-      values += d;
-      pairs += d * (d - 1) / 2;
-      if (pairs > wcsp::kMaxDomainPairs)
-        parse_error("PARSE ERROR! Domains too large: more than %lld pairs of "
-                    "values\n",
-                    wcsp::kMaxDomainPairs);
-      if (values > FMTUtils::kMaxVariable - imgr_.top_id)
+      if (d < 0)
+        parse_error("PARSE ERROR! Invalid domain size: %lld\n", d);
+      if (d > FMTUtils::kMaxVariable - imgr_.top_id - values)
         parse_error("PARSE ERROR! Too many domain values: more than %lld "
                     "variables\n",
                     FMTUtils::kMaxVariable);
+      values += d;
+      pairs += d * (d - 1) / 2; // below 2^59: values stay below 2^30
       dom_.push_back(d);
     }
+    // One clause per variable and one per pair of its values.
+    double need = memory_budget::run_bytes(
+        static_cast<double>(imgr_.top_id + values),
+        static_cast<double>(n + pairs), 0,
+        static_cast<double>(values + 2 * pairs));
+    if (!memory_budget::fits(need))
+      parse_error("PARSE ERROR! Domains too large: %lld values and %lld "
+                  "pairs of values need about %lld MB, more than the "
+                  "machine's %lld MB\n",
+                  values, pairs, memory_budget::megabytes(need),
+                  memory_budget::megabytes(memory_budget::machine_bytes()));
   }
 
   // Exactly one value per variable: at least one, then at most one by
@@ -110,6 +117,7 @@ private:
   }
 
   void add_hard(LitVector &lits) {
+    literals_ += lits.size();
     BasicClause *c = clset_.create_clause(lits);
     clset_.set_cl_hard(c);
     c->group = 1;
@@ -148,10 +156,23 @@ private:
                     arity);
       size *= d;
     }
-    if (def != 0 && size > wcsp::kMaxDenseTable)
-      parse_error("PARSE ERROR! Cost function table too large: %llu entries "
-                  "with a non-zero default cost (at most %llu)\n",
-                  size, wcsp::kMaxDenseTable);
+    if (def != 0) {
+      // Each entry of the table may become a clause of arity literals,
+      // soft when the default cost is below the top.
+      double entries = static_cast<double>(size);
+      double need = memory_budget::run_bytes(
+          static_cast<double>(imgr_.top_id),
+          static_cast<double>(clset_.size()) + entries,
+          static_cast<double>(soft_added_) + (def < top_ ? entries : 0),
+          static_cast<double>(literals_) +
+              entries * static_cast<double>(arity));
+      if (!memory_budget::fits(need))
+        parse_error("PARSE ERROR! Cost function table too large: %llu "
+                    "entries with a non-zero default cost need about %lld "
+                    "MB, more than the machine's %lld MB\n",
+                    size, memory_budget::megabytes(need),
+                    memory_budget::megabytes(memory_budget::machine_bytes()));
+    }
 
     tuples_.clear();
     for (long long t = 0; t < ntuples; ++t) {
@@ -216,6 +237,9 @@ private:
       u %= radix_[j];
       lits_.push_back(-(first_[scope_[j]] + v));
     }
+    literals_ += lits_.size();
+    if (c < top_)
+      ++soft_added_;
     BasicClause *cl = clset_.create_clause(lits_);
     if (cl->weight < clset_.top_weight)
       cl->weight = FMTUtils::add_capped(cl->weight, c, clset_.top_weight);
@@ -243,30 +267,65 @@ private:
       if (it != cls.end()) {
         sum = FMTUtils::add_capped(sum, (*it)->weight, kMax);
         long long prev = (*it)->weight;
+        classes_.emplace_back(prev, soft_.size());
         for (; it != cls.end(); ++it) {
-          if ((*it)->weight != prev)
+          if ((*it)->weight != prev) {
             ++group;
+            classes_.emplace_back((*it)->weight, soft_.size());
+          }
           prev = (*it)->weight;
           (*it)->group = group;
+          soft_.push_back(*it);
         }
       }
       ++group;
       std::vector<BasicClause *>().swap(cls);
     }
     if (constant_ > 0) {
-      if (imgr_.top_id >= FMTUtils::kMaxVariable)
-        parse_error("PARSE ERROR! Too many domain values: more than %lld "
-                    "variables\n",
-                    FMTUtils::kMaxVariable);
-      long long b = imgr_.new_id();
+      long long b = fresh_variable();
       for (long long l : {b, -b}) {
         BasicClause *c = clset_.create_unit_clause(l);
         clset_.set_cl_weight(c, constant_);
         c->group = group;
       }
     }
+    if (sum > top_)
+      limit_total_cost();
     if (sum < clset_.top_weight)
       clset_.top_weight = sum;
+  }
+
+  // The costs can reach the top: a hard constraint keeps the total below
+  // it. Within a scope at most one tuple clause is falsified, so one
+  // indicator per weight class, true when a clause of the class is
+  // falsified, carries the class's weight.
+  void limit_total_cost() {
+    std::vector<long long> lits, weights;
+    LitVector cl;
+    for (std::size_t k = 0; k < classes_.size(); ++k) {
+      std::size_t end =
+          k + 1 < classes_.size() ? classes_[k + 1].second : soft_.size();
+      long long t = fresh_variable();
+      for (std::size_t i = classes_[k].second; i < end; ++i) {
+        cl = soft_[i]->lits;
+        cl.push_back(t);
+        add_hard(cl);
+      }
+      lits.push_back(t);
+      weights.push_back(classes_[k].first);
+    }
+    pb_reading::ClauseSink sink(clset_);
+    pb_reading::add_cost_limit(imgr_, clset_, sink, lits, weights,
+                               top_ - 1 - constant_, ZORConfig::zorenc,
+                               ZORConfig::zorpbenc);
+  }
+
+  long long fresh_variable() {
+    if (imgr_.top_id >= FMTUtils::kMaxVariable)
+      parse_error("PARSE ERROR! Too many domain values: more than %lld "
+                  "variables\n",
+                  FMTUtils::kMaxVariable);
+    return imgr_.new_id();
   }
 
   StreamBuffer &in_;
@@ -280,6 +339,11 @@ private:
   std::vector<unsigned long long> radix_; // table index weight per scope slot
   std::vector<std::pair<unsigned long long, long long>> tuples_;
   LitVector lits_;
+  unsigned long long literals_ = 0;   // literals of the clauses added
+  unsigned long long soft_added_ = 0; // tuple clauses of a cost below top
+  // Soft clauses in group order, and where each weight class starts.
+  std::vector<BasicClause *> soft_;
+  std::vector<std::pair<long long, std::size_t>> classes_;
   // Clauses recorded per set of scope variables, in the sets' order.
   std::map<std::vector<long long>, std::vector<BasicClause *>> scope_sets_;
 };

@@ -5,26 +5,20 @@
 // variables take that tuple, weighted by the cost. Clauses of different cost
 // functions with the same literals are one clause and add up their costs.
 //
+// A top cost t means that assignments costing t or more are not solutions:
+// costs of t or more make hard clauses, and when the costs can add up to t,
+// a hard constraint (as for the top cost of WBO files) keeps the total
+// below t, so that a network whose every assignment reaches the top has no
+// solution.
+//
 // Sizes are checked before anything is allocated: negative numbers, scope
-// indices and values out of range, domains above kMaxDomainSize or with
-// more than kMaxDomainPairs value pairs in all, more values than the SAT
-// engines can index, table sizes that overflow, and
-// tables of non-zero default cost above kMaxDenseTable entries are parse
-// errors (status 3).
+// indices and values out of range and table sizes that leave the index
+// range are parse errors (status 3), and so are domains and tables whose
+// clauses would need more memory than the machine has.
 #pragma once
 
 #include "formats/stream_buffer.hpp"
 #include "model/basic_clset.hpp"
 #include "model/id_manager.hpp"
-
-namespace wcsp {
-// Largest domain: its at-most-one clauses number d(d-1)/2.
-constexpr long long kMaxDomainSize = 1 << 10;
-// Largest number of at-most-one clauses of all domains together.
-constexpr long long kMaxDomainPairs = 1LL << 24;
-// Largest table (product of the scope's domain sizes) whose default cost is
-// not 0: each of its entries becomes a clause.
-constexpr unsigned long long kMaxDenseTable = 1ULL << 24;
-} // namespace wcsp
 
 void parse_wcsp_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset);
