@@ -1,16 +1,21 @@
 // The WCSP reader: the translation of domains and cost tables into clauses,
-// weight classes and groups on small networks, the size and range errors,
-// and agreement with the independent direct encodings of the benchmark
-// networks (wcnf-from-wcsp).
+// weight classes and groups on small networks, random networks judged over
+// every assignment of their values (total costs at the top included), the
+// size and range errors, and agreement with the independent direct
+// encodings of the benchmark networks (wcnf-from-wcsp).
 #include "formats/wcsp_reader.hpp"
 
 #include <dirent.h>
 
 #include <climits>
 #include <cstdlib>
+#include <random>
+#include <sstream>
 
 #include "formats/fmt_utils.hpp"
 #include "formats_test_util.hpp"
+#include "model/zor_config.hpp"
+#include "tests/tools/lib/enc_check.hpp"
 
 using ftest::ClauseInfo;
 using ftest::Loaded;
@@ -31,6 +36,135 @@ Snapshot load(const std::string &name, const std::string &text,
 void expect_fails(const std::string &text, const std::string &regex) {
   std::string path = ftest::write_file("bad.wcsp", text);
   EXPECT_EXIT_MSG(Loaded l(path), 3, regex) << text;
+}
+
+struct CostFunction {
+  std::vector<int> scope;
+  long long def;
+  std::vector<std::pair<std::vector<int>, long long>> tuples;
+};
+struct Network {
+  long long top;
+  std::vector<int> dom;
+  std::vector<CostFunction> fns;
+};
+
+// Small networks whose total costs often reach the top: domains of 1 to 3
+// values, functions of arity 0 to 2 (a variable may repeat in a scope).
+Network random_network(std::mt19937_64 &rng) {
+  Network n;
+  n.top = 1 + static_cast<long long>(rng() % 12);
+  n.dom.resize(1 + rng() % 3);
+  for (int &d : n.dom)
+    d = 1 + static_cast<int>(rng() % 3);
+  n.fns.resize(1 + rng() % 5);
+  for (CostFunction &f : n.fns) {
+    f.scope.resize(rng() % 3);
+    for (int &x : f.scope)
+      x = static_cast<int>(rng() % n.dom.size());
+    f.def = rng() % 2 ? 0 : static_cast<long long>(rng() % 6);
+    if (f.scope.empty())
+      continue;
+    f.tuples.resize(rng() % 4);
+    for (auto &t : f.tuples) {
+      for (int x : f.scope)
+        t.first.push_back(static_cast<int>(rng() % n.dom[x]));
+      t.second = static_cast<long long>(rng() % (n.top + 3));
+    }
+  }
+  return n;
+}
+
+std::string write(const Network &n) {
+  std::ostringstream out;
+  out << "net " << n.dom.size() << " 3 " << n.fns.size() << " " << n.top
+      << "\n";
+  for (int d : n.dom)
+    out << d << " ";
+  out << "\n";
+  for (const CostFunction &f : n.fns) {
+    out << f.scope.size();
+    for (int x : f.scope)
+      out << " " << x;
+    out << " " << f.def << " " << f.tuples.size() << "\n";
+    for (auto &t : f.tuples) {
+      for (int v : t.first)
+        out << v << " ";
+      out << t.second << "\n";
+    }
+  }
+  return out.str();
+}
+
+// Total cost of an assignment of values: per function the cost of its
+// last tuple with these values, else its default.
+long long total_cost(const Network &n, const std::vector<int> &val) {
+  long long total = 0;
+  for (const CostFunction &f : n.fns) {
+    long long c = f.def;
+    for (auto &t : f.tuples) {
+      bool match = true;
+      for (std::size_t j = 0; j < f.scope.size(); ++j)
+        match = match && t.first[j] == val[f.scope[j]];
+      if (match)
+        c = t.second;
+    }
+    total += c;
+  }
+  return total;
+}
+
+// Each assignment of values is a solution of the loaded clauses exactly
+// when its total cost is below the top, and then the soft clauses it
+// falsifies weigh its total cost.
+::testing::AssertionResult judge(const Network &n, Loaded &l) {
+  enc_check::Clauses hard;
+  std::vector<BasicClause *> soft;
+  for (BasicClause *c : l.set)
+    if (l.set.is_hard(c))
+      hard.push_back(c->lits);
+    else
+      soft.push_back(c);
+  enc_check::TinySolver solver(hard);
+  std::vector<long long> first; // Boolean variable of value 0
+  long long next = 1;
+  for (int d : n.dom) {
+    first.push_back(next);
+    next += d;
+  }
+  std::vector<int> val(n.dom.size(), 0);
+  for (;;) {
+    std::vector<long long> assumed;
+    for (std::size_t i = 0; i < n.dom.size(); ++i)
+      for (int v = 0; v < n.dom[i]; ++v)
+        assumed.push_back(v == val[i] ? first[i] + v : -(first[i] + v));
+    long long want = total_cost(n, val);
+    bool feasible = solver.solve(assumed);
+    if (feasible != (want < n.top))
+      return ::testing::AssertionFailure()
+             << "assignment cost " << want << ": solution " << feasible;
+    // Besides the tuple clauses, only the units b and -b of the constant
+    // cost are soft: take b false.
+    long long got = 0;
+    for (BasicClause *c : soft) {
+      bool sat = false;
+      for (long long lit : c->lits)
+        sat = sat || (std::llabs(lit) >= next ? lit < 0
+                                              : std::find(assumed.begin(),
+                                                          assumed.end(),
+                                                          lit) != assumed.end());
+      if (!sat)
+        got += c->weight;
+    }
+    if (feasible && got != want)
+      return ::testing::AssertionFailure()
+             << "assignment cost " << want << ": soft weight " << got;
+    std::size_t i = 0;
+    while (i < val.size() && ++val[i] == n.dom[i])
+      val[i++] = 0;
+    if (i == val.size())
+      return ::testing::AssertionSuccess();
+  }
 }
 } // namespace
 
@@ -114,6 +248,46 @@ TEST(WcspReader, LaterTupleReplacesEarlierAndWeightsSaturate) {
   EXPECT_EQ(top, BasicClauseSet::kMaxWeight); // the sum saturated
 }
 
+// A total cost at or above the top forbids the assignment, whatever the
+// pseudo-Boolean encoding of the constraint that keeps totals below it.
+TEST(WcspReader, RandomNetworksMatchTheirMeaning) {
+  const PB_CNF_Encodings codes[] = {
+      PB_CNF_Encodings::BDD,         PB_CNF_Encodings::SortNetworks,
+      PB_CNF_Encodings::Warners,     PB_CNF_Encodings::WarnersEquiv,
+      PB_CNF_Encodings::WarnersImpl, PB_CNF_Encodings::SeqWeightedCounters};
+  std::uint64_t seed = 1123;
+  std::mt19937_64 rng(seed);
+  for (int round = 0; round < 120; ++round) {
+    Network n = random_network(rng);
+    std::string text = write(n);
+    ZORConfig::zorpbenc = codes[round % 6];
+    Loaded l(ftest::write_file("r.wcsp", text));
+    EXPECT_TRUE(judge(n, l)) << "round " << round << " seed " << seed
+                             << " pb " << round % 6 << "\n"
+                             << text;
+  }
+  ZORConfig::zorpbenc = PB_CNF_Encodings::BDD;
+}
+
+// Every assignment of "fz" costs 6, above its top 5: no solution.
+TEST(WcspReader, TotalsAtTheTopAreNoSolutions) {
+  Loaded l(ftest::write_file("fz.wcsp", "fz 2 1 2 5\n1 1\n1 0 3 0\n1 1 3 0\n"));
+  enc_check::Clauses hard;
+  for (BasicClause *c : l.set)
+    if (l.set.is_hard(c))
+      hard.push_back(c->lits);
+  EXPECT_FALSE(enc_check::TinySolver(hard).solve({}));
+}
+
+// Domains are limited by memory only: 1100 values give their at-least-one
+// clause and 1100 * 1099 / 2 pairs.
+TEST(WcspReader, DomainsAboveAThousandValues) {
+  long long top_id;
+  Snapshot s = load("big.wcsp", "net 1 1100 0 5\n1100\n", nullptr, &top_id);
+  EXPECT_EQ(top_id, 1100);
+  EXPECT_EQ(s.size(), 1u + 1100u * 1099u / 2);
+}
+
 TEST(WcspReader, SizeAndRangeErrors) {
   expect_fails("net -1 2 0 5\n", "^PARSE ERROR! Invalid number of variables: -1\n");
   expect_fails("net 1 2 -1 5\n2\n",
@@ -136,9 +310,15 @@ TEST(WcspReader, SizeAndRangeErrors) {
                "^PARSE ERROR! Negative weight: -3\n");
   expect_fails("net 1 2 1 5\n2\n1 0 0 -1\n",
                "^PARSE ERROR! Invalid number of tuples: -1\n");
-  // A table of 256^4 entries with a non-zero default cost.
+  // Clauses beyond the machine's memory: a table of 256^4 entries with a
+  // non-zero default cost, and a domain of 10^9 values.
   expect_fails("net 1 256 1 5\n256\n4 0 0 0 0 1 0\n",
-               "^PARSE ERROR! Cost function table too large: 4294967296");
+               "^PARSE ERROR! Cost function table too large: 4294967296 "
+               "entries with a non-zero default cost need about [0-9]+ MB, "
+               "more than the machine's [0-9]+ MB\n");
+  expect_fails("net 1 2 0 5\n1000000000\n",
+               "^PARSE ERROR! Domains too large: 1000000000 values and "
+               "499999999500000000 pairs of values need about [0-9]+ MB");
   // 256^8 entries do not fit the index range, even with default cost 0.
   expect_fails("net 1 256 1 5\n256\n8 0 0 0 0 0 0 0 0 0 0\n",
                "^PARSE ERROR! Cost function table too large \\(arity 8\\)\n");
