@@ -52,27 +52,7 @@ long long ZOR1::solve() {
     if (ZORConfig::expert_mode && ZORConfig::verbosity >= 20)
       print_core(core);
     std::vector<long long> rvars;
-    long long price;
-    switch (ZORConfig::zortype) {
-    case MS_Problems::Plain:
-    case MS_Problems::Partial: {
-      // A repeated clause of a plain or partial file carries the sum of its
-      // repetitions; such a core needs the weighted relaxation.
-      bool unit = std::all_of(core.begin(), core.end(), [&](BasicClause *c) {
-        return c->weight >= clset->top_weight || c->weight == 1;
-      });
-      price = unit ? mxsat_relax_core_clauses(rvars)
-                   : weighted_relax_core_clauses(rvars);
-      break;
-    }
-    case MS_Problems::Weighted:
-      price = weighted_relax_core_clauses(rvars);
-      break;
-    case MS_Problems::SoftCnf:
-      softcnf_relax_core_clauses(rvars);
-    default:
-      Abort("Invalid MaxSAT solver problem type");
-    }
+    long long price = relax_core(rvars);
     if (price < 0)
       return -1;
     if (ZORConfig::verbosity >= 3)
@@ -86,6 +66,29 @@ long long ZOR1::solve() {
       std::cout << prefix() << "Min unsat cost LB: " << cost << " ... "
                 << "\n"
                 << std::flush;
+  }
+}
+
+long long ZOR1::relax_core(std::vector<long long> &rvars) {
+  switch (ZORConfig::zortype) {
+  case MS_Problems::Plain:
+  case MS_Problems::Partial: {
+    // A plain or partial problem can still hold weights other than 1 (a
+    // repeated clause carries the sum of its repetitions, a rewritten one
+    // what resolution moved to it); such a core needs the weighted
+    // relaxation.
+    bool unit = std::all_of(core.begin(), core.end(), [&](BasicClause *c) {
+      return c->weight >= clset->top_weight || c->weight == 1;
+    });
+    return unit ? mxsat_relax_core_clauses(rvars)
+                : weighted_relax_core_clauses(rvars);
+  }
+  case MS_Problems::Weighted:
+    return weighted_relax_core_clauses(rvars);
+  case MS_Problems::SoftCnf:
+    softcnf_relax_core_clauses(rvars);
+  default:
+    Abort("Invalid MaxSAT solver problem type");
   }
 }
 

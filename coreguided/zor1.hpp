@@ -31,6 +31,10 @@ public:
   void add_card_constraint(std::vector<long long> &rvars);
 
 protected:
+  // Relaxes the current core as its problem type asks, by the weighted
+  // relaxation whenever a soft clause of the core weighs other than 1;
+  // returns the price, or -1 when the core held no soft clause.
+  long long relax_core(std::vector<long long> &rvars);
   // Replaces the at-most-one constraint over c's relaxation variables.
   void rebuild_amo(BasicClause *c);
   void rebuild_relaxed_clauses();

@@ -7,6 +7,7 @@
 
 #include "coreguided/nzor1.hpp"
 #include "coreguided/zor1.hpp"
+#include "coreguided/zor1_ror.hpp"
 #include "driver/zorapp.hpp"
 #include "search/binary_search.hpp"
 #include "search/bitbased_search.hpp"
@@ -32,6 +33,7 @@ struct SolverRow {
 // clang-format off
 const std::vector<SolverRow> kSolvers = {
   {ZOR_Algorithms::ZOR1,                       make<ZOR1>},
+  {ZOR_Algorithms::ZOR1_ROR,                   make<ZOR1_ROR>},
   {ZOR_Algorithms::BinaryLinearSatUnsatSearch, make<BinaryLinearSatUnsatSearch>},
   {ZOR_Algorithms::BinarySearch,               make<BinarySearch>},
   {ZOR_Algorithms::LinearSatUnsat,             make<LinearSatUnsat>},

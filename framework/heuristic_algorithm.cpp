@@ -4,12 +4,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iostream>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "framework/child_process.hpp"
 #include "framework/upper_bounds.hpp"
 
 std::vector<std::string>
@@ -33,34 +31,10 @@ HeuristicAlgorithm::ubcsat_args(const std::string &cnf_file,
 bool HeuristicAlgorithm::launch_ubcsat(std::string &cnf_file,
                                        std::string &init_file,
                                        heuristic_alg alg) {
-  std::vector<std::string> args = ubcsat_args(cnf_file, init_file, alg);
-  std::vector<char *> argv;
-  std::string prog = "./ubcsat";
-  argv.push_back(&prog[0]);
-  for (std::string &s : args)
-    argv.push_back(&s[0]);
-  argv.push_back(nullptr);
-  int out = open(sol_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (out < 0)
-    return false;
-  std::cout.flush();
-  pid_t pid = fork();
-  if (pid < 0) {
-    close(out);
-    return false;
-  }
-  if (pid == 0) {
-    dup2(out, STDOUT_FILENO);
-    close(out);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR)
-      return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  std::vector<std::string> argv = {"./ubcsat"};
+  for (std::string &s : ubcsat_args(cnf_file, init_file, alg))
+    argv.push_back(s);
+  return run_child_process(argv, sol_file_, nullptr);
 }
 
 long long HeuristicAlgorithm::get_result(std::vector<bool> &model) {

@@ -25,4 +25,19 @@ struct TraceCheck {
 TraceCheck check_extended_trace(const std::vector<std::vector<int>> &input,
                                 const std::string &trace, bool need_empty);
 
+// The trace as a proof of binary resolution steps, in the line format of
+// the trace itself: the original lines as they are, then for each learned
+// line a chain of steps "<id> <literals> 0 <a> <b> 0", each resolving two
+// earlier steps on one variable (the chain is found by unit propagation
+// over the line's antecedents from the negation of its literals, and may
+// derive a subset of them). New ids follow the trace's largest index; the
+// proof stops at the first empty clause derived, its last line.
+struct BinaryProof {
+  bool ok = false;
+  std::string error;
+  std::string text;
+  size_t steps = 0;  // resolution steps written
+};
+BinaryProof binary_resolution_proof(const std::string &trace);
+
 }  // namespace engine_test
