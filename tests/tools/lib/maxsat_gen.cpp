@@ -134,6 +134,23 @@ void gen_pigeon(Rng& r, Instance& inst, long long maxv) {
   std::shuffle(inst.clauses.begin(), inst.clauses.end(), r.g);
 }
 
+void gen_clique(Rng& r, Instance& inst, long long maxv) {
+  long long n = r.in(std::min<long long>(4, maxv), maxv);
+  WeightMode wm = draw_mode(r);
+  // Soft units x_1 .. x_u (or their negations) and two-literal clauses
+  // excluding most pairs of variables, mostly hard, some soft.
+  long long s = r.chance(50) ? 1 : -1;
+  long long units = r.in(2, std::max<long long>(2, n / 3));
+  for (long long v = 1; v <= units; ++v) add(inst, {s * v}, false, draw_weight(r, wm));
+  for (long long a = 1; a <= n; ++a)
+    for (long long b = a + 1; b <= n; ++b)
+      if (r.chance(85)) add(inst, {-s * a, -s * b}, !r.chance(10), draw_weight(r, wm));
+  long long extra = r.in(0, n / 2);
+  for (long long i = 0; i < extra; ++i)
+    add(inst, random_clause(r, n, r.in(1, 2)), false, draw_weight(r, wm));
+  std::shuffle(inst.clauses.begin(), inst.clauses.end(), r.g);
+}
+
 void gen_nosoft(Rng& r, Instance& inst, long long maxv) {
   long long n = r.in(2, maxv);
   // Around the 3-SAT threshold, so both answers occur.
@@ -377,6 +394,7 @@ bool generate(uint64_t seed, const std::string& family, const GenOptions& opt,
   else if (fam == "xpairs") gen_xpairs(r, inst, maxv);
   else if (fam == "pigeon") gen_pigeon(r, inst, maxv);
   else if (fam == "nosoft") gen_nosoft(r, inst, maxv);
+  else if (fam == "clique") gen_clique(r, inst, maxv);
   else if (fam == "unsat") gen_unsat(r, inst, maxv);
   else if (fam == "empty") gen_empty(r, inst, maxv);
   else if (fam == "pure") gen_pure(r, inst, maxv);

@@ -15,6 +15,9 @@
 //   pure      most variables occur in one polarity only
 //   dup       repeated clauses, repeated literals and tautologies
 //   huge      weights up to 2^33, totals far above 2^31
+//   clique    soft units over a few variables and two-literal clauses,
+//             mostly hard, excluding most pairs of variables (by name
+//             only: "clauses" and "all" do not pick it)
 // Pseudo-Boolean families: opb (objective and hard constraints, = included)
 // and wbo (hard and soft constraints; soft ones are never equalities).
 // Weights of clause families are unit, 1..10 or 1..10^6 by seed.

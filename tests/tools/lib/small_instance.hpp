@@ -83,18 +83,36 @@ inline long long cost_of(const Instance &in, const std::vector<long long> &m) {
   return ok ? c : -1;
 }
 
+// Calls f(model) for every assignment of the variables 1 .. nvars.
+template <class F> void for_each_assignment(int nvars, F f) {
+  for (unsigned bits = 0; bits < (1u << nvars); ++bits) {
+    std::vector<long long> m(static_cast<std::size_t>(nvars) + 1);
+    for (int v = 1; v <= nvars; ++v)
+      m[static_cast<std::size_t>(v)] = bits >> (v - 1) & 1 ? 1 : -1;
+    f(m);
+  }
+}
+
 // The optimum, or -1 when the hard clauses are unsatisfiable.
 inline long long brute_force(const Instance &in) {
   long long best = -1;
-  for (unsigned bits = 0; bits < (1u << in.nvars); ++bits) {
-    std::vector<long long> m(static_cast<std::size_t>(in.nvars) + 1);
-    for (int v = 1; v <= in.nvars; ++v)
-      m[static_cast<std::size_t>(v)] = bits >> (v - 1) & 1 ? 1 : -1;
+  for_each_assignment(in.nvars, [&](const std::vector<long long> &m) {
     long long c = cost_of(in, m);
     if (c >= 0 && (best < 0 || c < best))
       best = c;
-  }
+  });
   return best;
+}
+
+// The clauses of a set as an instance over the variables 1 .. nvars, to
+// compare the costs of a formula before and after a rewrite.
+inline Instance snapshot(const BasicClauseSet &set, int nvars) {
+  Instance in;
+  in.nvars = nvars;
+  in.top = set.top_weight;
+  for (BasicClause *c : set)
+    in.clauses.push_back({c->weight, c->lits});
+  return in;
 }
 
 // Loads the instance as the readers do: repeated literal sets share one
