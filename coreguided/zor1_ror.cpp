@@ -20,14 +20,17 @@ namespace {
 constexpr long long kMaxTraceBytes = 2000000;
 constexpr long long kMaxProofBytes = 20000000;
 
-// Size in bytes, -1 when the file cannot be opened.
-long long file_size(const std::string &name) {
+// The file's size in bytes; false when it cannot be measured or is above
+// limit (such a core counts as skipped).
+bool measure(const std::string &name, long long limit, long long &bytes) {
   FILE *f = std::fopen(name.c_str(), "rb");
   if (!f)
-    return -1;
-  long long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+    return false;
+  bytes = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
   std::fclose(f);
-  return size;
+  if (bytes > limit)
+    ++ResStats::get_instance()->skipped_cores;
+  return bytes >= 0 && bytes <= limit;
 }
 
 // User plus system CPU time of this process, in seconds.
@@ -115,13 +118,9 @@ bool ZOR1_ROR::transform_formula(BasicClauseSet &cls, IDManager &,
   std::string trace = RefutationFiles::trace();
   std::string proof = RefutationFiles::proof();
   std::string output = RefutationFiles::output();
-  long long trace_bytes = file_size(trace);
-  if (trace_bytes < 0)
+  long long trace_bytes = 0, proof_bytes = 0;
+  if (!measure(trace, kMaxTraceBytes, trace_bytes))
     return false;
-  if (trace_bytes > kMaxTraceBytes) {
-    ++stats->skipped_cores;
-    return false;
-  }
   // The proof of an earlier core must never be read for this one.
   std::remove(proof.c_str());
   std::remove(output.c_str());
@@ -131,13 +130,8 @@ bool ZOR1_ROR::transform_formula(BasicClauseSet &cls, IDManager &,
   if (!ran || !Utils::file_exists(proof))
     return false;
   double start = cpu_time();
-  long long proof_bytes = file_size(proof);
-  if (proof_bytes < 0)
+  if (!measure(proof, kMaxProofBytes, proof_bytes))
     return false;
-  if (proof_bytes > kMaxProofBytes) {
-    ++stats->skipped_cores;
-    return false;
-  }
   RefutationManager refutation(cls);
   bool verified = refutation.parse(proof);
   stats->parse_time += cpu_time() - start;
