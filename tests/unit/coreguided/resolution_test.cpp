@@ -7,24 +7,11 @@
 #include <random>
 
 #include "coreguided/resolution.hpp"
-#include "tests/tools/lib/small_instance.hpp"
+#include "tests/unit/coreguided/rewrite_check.hpp"
 
 namespace {
 
 using small::Instance;
-
-// Hard clauses kept alike, soft costs equal up to gained.
-void expect_equivalent(const Instance &before, const Instance &after,
-                       long long gained, const std::string &what) {
-  small::for_each_assignment(before.nvars, [&](const std::vector<long long> &m) {
-    bool hard_before, hard_after;
-    long long cb = small::falsified_cost(before, m, hard_before);
-    long long ca = small::falsified_cost(after, m, hard_after);
-    ASSERT_EQ(hard_before, hard_after) << what;
-    if (hard_before)
-      ASSERT_EQ(cb, ca + gained) << what;
-  });
-}
 
 BasicClause *add(BasicClauseSet &set, LitVector lits, long long w) {
   BasicClause *c = set.create_clause(lits);
@@ -118,14 +105,11 @@ TEST_F(ResolutionTest, EveryRandomStepKeepsEveryAssignmentsCost) {
     Resolution res;
     ResolutionResult r(set);
     long long w = pick(1, 8);
-    if (res.resolve(w, set, a, b, r)) {
-      ++resolved;
-      expect_equivalent(before, small::snapshot(set, n), r.empty_weight,
-                        "round " + std::to_string(round));
-    } else {
-      expect_equivalent(before, small::snapshot(set, n), 0,
-                        "round " + std::to_string(round));
-    }
+    bool done = res.resolve(w, set, a, b, r);
+    resolved += done;
+    expect_same_costs(before, small::snapshot(set, n),
+                      done ? r.empty_weight : 0,
+                      "round " + std::to_string(round));
     other.clear_direct();
     set.clear_direct();
   }
