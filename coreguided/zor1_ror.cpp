@@ -9,7 +9,6 @@
 #include "coreguided/refutation.hpp"
 #include "coreguided/res_stats.hpp"
 #include "coreguided/trivial_resolution.hpp"
-#include "framework/zero_weight.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
@@ -63,7 +62,6 @@ long long ZOR1_ROR::solve() {
   // No at-most-one over the relaxation variables of one clause.
   ZORConfig::relate_relax_vars_thres = -1;
   num_input_vars = imgr->top_id;
-  ZeroWeightClauses zero(*clset);
   BasicClauseSet aux;
   std::string prefix = RefutationFiles::trace_prefix();
   TernWrapperSort sat(*imgr, *clset, *model, core, prefix.c_str(), 0, true);
