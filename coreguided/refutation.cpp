@@ -10,6 +10,7 @@
 #include <iterator>
 #include <set>
 #include <sstream>
+#include <unordered_set>
 #include <unistd.h>
 
 #include "coreguided/resolution.hpp"
@@ -239,20 +240,21 @@ void RefutationManager::transform(std::vector<BasicClause *> &core) {
 void RefutationManager::drop_null_clauses(std::vector<BasicClause *> &core) {
   // Collected first: one clause may stand for several steps, and releasing
   // it may delete it.
-  std::vector<BasicClause *> null;
+  std::unordered_set<BasicClause *> null;
+  std::vector<BasicClause *> order;
   for (auto &e : steps_) {
     BasicClause *c = e.second->clause;
-    if (c && c->weight == 0 &&
-        std::find(null.begin(), null.end(), c) == null.end())
-      null.push_back(c);
+    if (c && c->weight == 0 && null.insert(c).second)
+      order.push_back(c);
   }
   for (auto &e : steps_)
-    if (std::find(null.begin(), null.end(), e.second->clause) != null.end())
+    if (null.count(e.second->clause))
       e.second->clause = nullptr;
-  for (BasicClause *c : null) {
-    core.erase(std::remove(core.begin(), core.end(), c), core.end());
+  core.erase(std::remove_if(core.begin(), core.end(),
+                            [&](BasicClause *c) { return null.count(c) > 0; }),
+             core.end());
+  for (BasicClause *c : order)
     cls_.remove_clause(c);
-  }
 }
 
 void RefutationManager::show_step(const RefutationStep *s) const {
