@@ -140,6 +140,14 @@ bool RefutationManager::read_step_extended(const std::string &line) {
          resolvent_of(a->lits, b->lits, r) && r == s->lits;
 }
 
+bool RefutationManager::within(const std::vector<BasicClause *> &core) const {
+  std::unordered_set<BasicClause *> members(core.begin(), core.end());
+  for (BasicClause *c : input_clauses_)
+    if (!is_hard_clause(c, cls_) && !members.count(c))
+      return false;
+  return true;
+}
+
 void RefutationManager::check_properties(BasicClauseSet &aux) {
   cost_ = LLONG_MAX;
   for (auto &e : steps_) {

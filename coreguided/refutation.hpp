@@ -44,6 +44,9 @@ public:
   // clause. A file that cannot be opened ends the run (status 1).
   bool parse(const std::string &file);
   bool read_step_extended(const std::string &line);
+  // Whether every soft input clause of the proof belongs to the core, so
+  // that the proof is one of this core (the replay moves the core).
+  bool within(const std::vector<BasicClause *> &core) const;
   // Counts uses, the cost (least weight among the input steps), the type of
   // the last step and the read-once states of the steps it rests on.
   void check_properties(BasicClauseSet &aux);

@@ -135,7 +135,7 @@ bool ZOR1_ROR::transform_formula(BasicClauseSet &cls, IDManager &,
   stats->parse_time += cpu_time() - start;
   stats->trace_total += trace_bytes / 1024;
   stats->proof_total += proof_bytes / 1024;
-  if (!verified)
+  if (!verified || !refutation.within(core))
     return false;
   start = cpu_time();
   refutation.check_properties(aux);

@@ -47,6 +47,8 @@ TEST_F(RefutationTest, ReadOnceRefutationGainsItsLeastWeight) {
   write(kReadOnce);
   RefutationManager rm(set);
   ASSERT_TRUE(rm.parse(file));
+  EXPECT_TRUE(rm.within(core));
+  EXPECT_FALSE(rm.within({core[1], core[2]})); // a proof of another core
   rm.check_properties(aux);
   EXPECT_FALSE(rm.is_hard());
   EXPECT_TRUE(rm.is_readonce());
