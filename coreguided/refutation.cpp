@@ -10,8 +10,8 @@
 #include <iterator>
 #include <set>
 #include <sstream>
-#include <unordered_set>
 #include <unistd.h>
+#include <unordered_set>
 
 #include "coreguided/resolution.hpp"
 #include "framework/child_process.hpp"

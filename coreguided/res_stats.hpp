@@ -11,11 +11,11 @@ public:
   // t the caller's own time.
   void show_stats(long long n, double t);
 
-  double checker_time = 0;    // seconds spent in the proof checker
-  double transform_time = 0;  // seconds spent replaying proofs
-  double parse_time = 0;      // seconds spent reading proofs
-  long long trace_total = 0;  // KiB of traces read
-  long long proof_total = 0;  // KiB of proofs read
+  double checker_time = 0;     // seconds spent in the proof checker
+  double transform_time = 0;   // seconds spent replaying proofs
+  double parse_time = 0;       // seconds spent reading proofs
+  long long trace_total = 0;   // KiB of traces read
+  long long proof_total = 0;   // KiB of proofs read
   long long skipped_cores = 0; // cores whose files were too large
   long long empty_clauses = 0; // empty clauses derived (cores rewritten)
 };

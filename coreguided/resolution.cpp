@@ -100,8 +100,8 @@ bool Resolution::is_tautology(std::vector<long long> &lits) {
   return false;
 }
 
-bool Resolution::resolve(BasicClauseSet &cls, BasicClause *c1,
-                         BasicClause *c2, ResolutionResult &r) {
+bool Resolution::resolve(BasicClauseSet &cls, BasicClause *c1, BasicClause *c2,
+                         ResolutionResult &r) {
   return resolve(std::min(c1->weight, c2->weight), cls, c1, c2, r);
 }
 

@@ -46,9 +46,9 @@ bool TrivialResolution::excluded(BasicClauseSet &cls, long long a,
   return c && cls.contains(c) && c->weight >= cls.top_weight;
 }
 
-long long TrivialResolution::clique_processor(IDManager &imgr,
-                                              BasicClauseSet &cls,
-                                              std::vector<BasicClause *> &units) {
+long long
+TrivialResolution::clique_processor(IDManager &imgr, BasicClauseSet &cls,
+                                    std::vector<BasicClause *> &units) {
   if (units.empty())
     return 0;
   compute_degrees(imgr, cls, units);

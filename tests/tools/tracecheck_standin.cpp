@@ -43,7 +43,8 @@ int main(int argc, char **argv) {
   std::stringstream ss;
   ss << in.rdbuf();
   engine_test::BinaryProof p = engine_test::binary_resolution_proof(ss.str());
-  std::ofstream(output) << (p.ok ? "resolved " + std::to_string(p.steps) + " steps\n"
+  std::ofstream(output) << (p.ok ? "resolved " + std::to_string(p.steps) +
+                                       " steps\n"
                                  : "failed: " + p.error + "\n");
   if (!p.ok)
     return 1;

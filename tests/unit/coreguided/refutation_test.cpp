@@ -17,8 +17,8 @@ namespace {
 struct RefutationTest : testing::Test {
   BasicClauseSet set, aux;
   std::vector<BasicClause *> core;
-  std::string file = testing::TempDir() + "proof-" +
-                     std::to_string(getpid()) + ".txt";
+  std::string file =
+      testing::TempDir() + "proof-" + std::to_string(getpid()) + ".txt";
   RefutationTest() {
     set.top_weight = 100;
     set.def_cltype = ClauseType::Keep;

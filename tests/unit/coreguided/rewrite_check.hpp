@@ -13,13 +13,14 @@
 inline void expect_same_costs(const small::Instance &before,
                               const small::Instance &after, long long gained,
                               const std::string &what) {
-  small::for_each_assignment(before.nvars, [&](const std::vector<long long> &m) {
-    bool hard_before, hard_after;
-    long long cb = small::falsified_cost(before, m, hard_before);
-    long long ca = small::falsified_cost(after, m, hard_after);
-    ASSERT_EQ(hard_before, hard_after) << what;
-    if (hard_before) {
-      ASSERT_EQ(cb, ca + gained) << what;
-    }
-  });
+  small::for_each_assignment(
+      before.nvars, [&](const std::vector<long long> &m) {
+        bool hard_before, hard_after;
+        long long cb = small::falsified_cost(before, m, hard_before);
+        long long ca = small::falsified_cost(after, m, hard_after);
+        ASSERT_EQ(hard_before, hard_after) << what;
+        if (hard_before) {
+          ASSERT_EQ(cb, ca + gained) << what;
+        }
+      });
 }
