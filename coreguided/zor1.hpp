@@ -4,8 +4,6 @@
 // variables together, and the cost bound grows by the core's price (1, or
 // the least weight in the core for weighted problems, whose heavier clauses
 // are split). The first satisfiable answer ends the run at the optimum.
-// (Fu and Malik's algorithm, with Ansotegui, Bonet and Levy's weighted
-// splitting.)
 #pragma once
 
 #include <vector>

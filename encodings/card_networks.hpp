@@ -7,8 +7,7 @@
 // The sorting network is a recursive odd-even merge sorter over all inputs
 // (padded to a power of two with one variable fixed false). The
 // cardinality network sorts blocks of p inputs, p the least power of two
-// above k, and merges the blocks keeping only p outputs (Asin, Nieuwenhuis,
-// Oliveras and Rodriguez-Carbonell, "Cardinality Networks").
+// above k, and merges the blocks keeping only p outputs.
 #pragma once
 
 #include <iostream>

@@ -1,9 +1,8 @@
-// Sequential weighted counters (Hoelldobler, Manthey and Steinke, "A
-// Compact Encoding of Pseudo-Boolean Constraints into SAT"): sum of w_i
-// over the true l_i at most k. After each position i but the last, a
-// unary register of k variables holds the partial sum of the weights of the
-// true literals among positions 0..i: s(i, j) is forced true once that
-// partial sum reaches j. The last position only forbids the overflow.
+// Sequential weighted counters: sum of w_i over the true l_i at most k.
+// After each position i but the last, a unary register of k variables holds
+// the partial sum of the weights of the true literals among positions 0..i:
+// s(i, j) is forced true once that partial sum reaches j. The last position
+// only forbids the overflow.
 #pragma once
 
 #include <utility>

@@ -1,7 +1,6 @@
-// Pseudo-Boolean sorting networks (after Een and Sorensson, "Translating
-// Pseudo-Boolean Constraints into SAT"): sum of w_i over the true l_i at
-// least k. Every weight is written in a mixed-radix base of primes 2..19,
-// each digit position feeds a sorting network (the literal repeated as
+// Pseudo-Boolean sorting networks: sum of w_i over the true l_i at least k.
+// Every weight is written in a mixed-radix base of primes 2..19, each digit
+// position feeds a sorting network (the literal repeated as
 // often as its digit, plus the carries of the position below), and the
 // sorted outputs are compared with the digits of k from the most
 // significant position down. At most k is at least sum - k of the negated

@@ -1,6 +1,5 @@
-// Warners' adder encoding of a weighted at-most constraint, sum of w_i over
-// the true literals l_i at most k (J. P. Warners, "A linear-time
-// transformation of linear inequalities into conjunctive normal form").
+// Warners adder encoding of a weighted at-most constraint, sum of w_i over
+// the true literals l_i at most k.
 // Every weight becomes a binary number of fixed bits, each number is ANDed
 // with its literal, the products are added in a balanced tree of
 // ripple-carry adders, and the bits of the total are compared with k.

@@ -3,7 +3,7 @@
 // search ever runs here), drops satisfied clauses once on request and hands
 // everything back: its problem clauses and every level-0 assignment.
 // Two-literal clauses are also watched inline (the other literal stored in
-// the watch entry), after the MiniSat design.
+// the watch entry).
 #pragma once
 
 #include "pbtranslator/ms_global.hpp"

@@ -3,7 +3,7 @@
 // the node is used only the clauses of that direction are added (the
 // variable implies the node for a positive use, the node implies the
 // variable for a negated use), and conjunctions used once are flattened
-// into one clause (after the polarity-based Tseitin encoding of MiniSat+).
+// into one clause (a polarity-based definitional encoding).
 #pragma once
 
 #include "pbtranslator/fenv.hpp"

@@ -2,7 +2,7 @@
 // named Boolean variables that normalises them as they come in, simplifies
 // them against the literals they force, converts every remaining one through
 // a BDD into a formula and clausifies the formulas into its clause store
-// (after the MiniSat+ translation by BDDs). The BDD encoding in encodings/
+// (BDD translation). The BDD encoding in encodings/
 // drives it, one `PbSolver` per batch of constraints:
 //
 //   PbSolver pb;                              // one per batch

@@ -1,7 +1,7 @@
 // BDD conversion of one constraint lower <= sum c_i * l_i <= upper: a
 // reduced decision diagram built from the largest coefficient down, each
 // state (position, remaining lower limit) memoised, its nodes hash-consed in
-// the formula environment (after the MiniSat+ BDD translation).
+// the formula environment.
 #include "pbtranslator/pb_solver.hpp"
 
 namespace {

@@ -1,7 +1,7 @@
 // Shrike clause database: clause records and indexed sets, adding and
 // unlinking clauses, backward subsumption and self-subsuming resolution over
 // occurrence lists and 64-bit clause signatures, and root propagation through
-// the occurrence lists (SatELite).
+// the occurrence lists.
 #include "pbtranslator/shrike.hpp"
 #include "pbtranslator/shrike_files.hpp"
 

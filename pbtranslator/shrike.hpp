@@ -4,9 +4,8 @@
 // variable elimination by clause distribution and by substitution of
 // definitions (equivalences and AND-gates). Eliminated clauses go to a binary
 // elimination record, from which `extendModel` rebuilds values for the
-// eliminated variables. After the SatELite design of preprocessing by
-// variable and clause elimination (Een and Biere), with clause signatures and
-// occurrence-list driven subsumption.
+// eliminated variables. Bounded variable elimination with clause signatures
+// and occurrence-list driven subsumption.
 //
 //   Shrike::Solver s(1, nullptr);      // occurrence lists for problem clauses
 //   int x = s.newVar(true); ...

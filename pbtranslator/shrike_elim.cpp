@@ -1,7 +1,7 @@
 // Shrike variable elimination: substitution of definitions (equivalences and
 // AND-gates found among the binary clauses), clause distribution bounded by
 // the number of clauses, and the simplification loop that alternates
-// subsumption and elimination (SatELite, Een and Biere).
+// subsumption and bounded variable elimination.
 #include "pbtranslator/shrike.hpp"
 
 namespace Shrike {

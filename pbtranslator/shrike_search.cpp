@@ -1,6 +1,6 @@
 // Shrike search: two-watched-literal CDCL with activity-ordered decisions,
 // first-UIP learning with reason-based minimisation, geometric restarts and
-// activity-based learnt-clause deletion (MiniSat); root simplification by the
+// activity-based learnt-clause deletion; root simplification by the
 // preprocessor whenever new root assignments appear, and the extension of a
 // model to the eliminated variables by re-solving the elimination record.
 #include "pbtranslator/shrike.hpp"

@@ -3,9 +3,6 @@
 // a binary heap, first-UIP conflict analysis with recursive minimisation,
 // Luby restarts, phase saving, activity-based removal of learned clauses and
 // clauses kept in one arena of 32-bit words with a compacting collector.
-// The design is that of Een and Sorensson's MiniSat; restarts follow Luby,
-// Sinclair and Zuckerman's universal sequence, phase saving Pipatsrisawat and
-// Darwiche, recursive minimisation Sorensson and Biere.
 //
 // Variables are numbered 0, 1, 2, ... in creation order; the literal of
 // variable v is 2v (positive) or 2v+1 (negative). Used for the relaxed upper

@@ -86,7 +86,7 @@ TEST(ExtendedUnsatBMOSolver, LevelsAndFallback) {
   check_road(Road::Bmo, Card_CNF_Encodings::SeqCounter, 1, 200, false);
 }
 
-TEST(ExtendedUnsatBMOSolver, ConditionOfTheWorkedExamples) {
+TEST(ExtendedUnsatBMOSolver, ConditionOfSmallWeightProfiles) {
   struct Case {
     std::vector<std::pair<long long, int>> weights; // weight, clause count
     BMOConds expect;

@@ -1,5 +1,5 @@
-// BDD cardinality encoding: the worked example, node count bounds, shared
-// cases and equivalence.
+// BDD cardinality encoding: the exact clauses of at most one of three, node
+// count bounds, shared cases and equivalence.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

@@ -1,5 +1,6 @@
-// Sorting and cardinality networks: the worked examples, block and filler
-// shapes, and equivalence.
+// Sorting and cardinality networks: the exact clauses of at most one of
+// three, the sorter's padding to a power of two, block and filler shapes,
+// and equivalence.
 #include <gtest/gtest.h>
 
 #include "encodings/card_networks.hpp"
@@ -41,7 +42,7 @@ TEST(SortingNetworks, AtMostOneOfThree) {
 }
 
 TEST(SortingNetworks, SortsAllInputsRoundedToAPowerOfTwo) {
-  EXPECT_EQ(sorter_vars(8), 38); // Batcher's 19 comparators
+  EXPECT_EQ(sorter_vars(8), 38); // 19 comparators of the odd-even merge sort
   for (long long n : {5LL, 6LL, 8LL, 9LL, 100LL}) {
     Target t(n);
     Lits lits = first_n(n);

@@ -126,9 +126,9 @@ TEST(PbBddEncoding, ExhaustiveEquivalenceThroughTheDispatch) {
   EXPECT_GT(checked, 500);
 }
 
-// Regressions: an equality whose only solutions skip a weight, and one that
-// no assignment meets.
-TEST(PbBddEncoding, EqualityRegressions) {
+// An equality whose only solutions skip a weight, and one that no
+// assignment meets.
+TEST(PbBddEncoding, EqualitiesWithGapsAndNoSolution) {
   check_one({1, 2, 3}, {2, 2, 3}, 3, Rel::Equals, "2a+2b+3c=3");
   check_one({1, 2}, {2, 2}, 5, Rel::Equals, "2a+2b=5");
   check_one({1, 2}, {2, 5}, 1, Rel::Equals, "2a+5b=1");

@@ -1,5 +1,6 @@
-// Sequential weighted counters: the worked examples, the at-most-one
-// special case, and fresh registers per call.
+// Sequential weighted counters: the exact clauses of two positions and of a
+// weight equal to k, the at-most-one special case, and fresh registers per
+// call.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

@@ -1,5 +1,5 @@
-// Sequential counter for at most k: the worked example, counts, the shared
-// cases and disjoint variables per call.
+// Sequential counter for at most k: the exact clauses of at most two of
+// four, counts, the shared cases and disjoint variables per call.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

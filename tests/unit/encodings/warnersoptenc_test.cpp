@@ -1,4 +1,4 @@
-// Optimised Warners encoding: the worked examples (weights equal to k, a
+// Optimised Warners encoding: exact small circuits (weights equal to k, a
 // constant bit in the total, a total made of the literals themselves), the
 // trivial cases, and the two forms' shared variables.
 #include <gtest/gtest.h>

@@ -225,7 +225,7 @@ TEST(InitialBounds, EveryModeBracketsTheOptimum) {
   ZORConfig::upper_bound = BoundMode::Mode1;
 }
 
-TEST(InitialBounds, DisjointCoresOfTheWorkedExample) {
+TEST(InitialBounds, DisjointCoresOfTwoOpposedPairs) {
   Instance in;
   in.nvars = 2;
   in.top = 100;

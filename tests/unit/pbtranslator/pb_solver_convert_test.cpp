@@ -48,8 +48,8 @@ int scale() {
 
 } // namespace
 
-// Regression: an equality whose propagated literals had their reason
-// clauses removed by simplifyDB lost its constraint in the export.
+// An equality whose propagated literals lose their reason clauses to
+// simplifyDB keeps its constraint in the export.
 TEST(Translation, EqualityKeepsPropagatedLiterals) {
   expect_equivalent({C({2, 2, 3}, {1, 2, 3}, "=", 3)});
   // The unique model is a, b false and c true: checked directly too.
@@ -59,8 +59,8 @@ TEST(Translation, EqualityKeepsPropagatedLiterals) {
   EXPECT_FALSE(pbt::satisfiable(t.clauses, {0, 1, -1, -1}));
 }
 
-// Regression: unsatisfiable constraints only cleared a flag; the export now
-// holds the empty clause.
+// Unsatisfiable constraints export the empty clause, not only a cleared
+// flag.
 TEST(Translation, UnsatisfiableBatchExportsEmptyClause) {
   std::vector<PbConstraint> cs = {C({2, 2}, {1, 2}, "=", 5)};
   pbt::Translation t = pbt::translate_like_bridge(cs, 2);

@@ -1,6 +1,6 @@
 // Interface of the Tern engine: the state machine, the queries, memory
 // accounting and every usage message ("*** tern: ..." on the error stream,
-// then abort), including the mended checks on zero and oversized literals.
+// then abort), including the checks on zero and oversized literals.
 #include "sat/tern.hpp"
 #include "tests/tools/lib/engine_calls.hpp"
 
@@ -125,9 +125,9 @@ TEST_F(Tern, AssumptionFalseAtLevelZeroFailsAlone) {
   EXPECT_EQ(tern_failed_assumption(2), 0);
 }
 
-// Mended fault: assumptions x and -x used to start the core computation at
-// the missing reason of the failed assumption. The clash is the whole core:
-// no clause takes part, both assumptions fail.
+// Assumptions x and -x clash: the clash is the whole core, no clause takes
+// part and both assumptions fail (the failed assumption has no reason to
+// start the core computation from).
 TEST_F(Tern, ClashingAssumptionsFormTheirOwnCore) {
   init();
   tern_enable_trace_generation();
@@ -351,7 +351,7 @@ TEST_F(TernDeath, ZeroLiterals) {
               tern_corelit(0); }, "API usage: zero literal can not be in core");
   TERN_DIES({ tern_init(); tern_add(0); tern_sat(-1); tern_failed_assumption(0); },
             "API usage: zero literal as assumption");
-  // mended: these used to touch variable 0
+  // refused before they touch variable 0
   TERN_DIES({ tern_init(); tern_assume(0); }, "API usage: zero literal as assumption");
   TERN_DIES({ tern_init(); tern_set_default_phase_lit(0, 1); },
             "API usage: zero literal can not have a default phase");
@@ -366,8 +366,8 @@ TEST_F(TernDeath, EmptyClauseQueries) {
             "API usage: deref after empty clause generated");
 }
 
-// Mended fault: 64-bit literals were narrowed to 32 bits unchecked, so
-// variable 2^32 + 1 became variable 1.
+// 64-bit literals beyond the engine's range are refused, never narrowed to
+// 32 bits (variable 2^32 + 1 must not become variable 1).
 TEST_F(TernDeath, VariablesBeyondTheIndexableRangeAreRefused) {
   TERN_DIES({ tern_init(); tern_add(2147483648LL); },
             "API usage: literal 2147483648 exceeds the largest variable 2147483647");
