@@ -62,10 +62,17 @@ void PBSortingNetworks::dinB(std::vector<long long> &digits, long long x,
   }
 }
 
+// Digits the base search may compute once its first descent (binary digits
+// down to the first base that holds every weight) is over. The number of
+// candidate bases grows exponentially with the digits of the largest
+// weight; past this many the best base found so far is kept.
+constexpr long long kBaseSearchBudget = 1LL << 24;
+
 void PBSortingNetworks::findBestBase(std::vector<int> &base,
                                      const std::vector<long long> &weights) {
   std::vector<int> cand{0}, kept;
   enc_arith::Wide kept_cost = 0;
+  long long work = 0; // digits computed so far
   std::vector<enc_arith::Wide> P;
   std::vector<long long> d;
   for (;;) {
@@ -90,10 +97,13 @@ void PBSortingNetworks::findBestBase(std::vector<int> &base,
       kept = cand;
       kept_cost = cost;
     }
+    work += static_cast<long long>(weights.size() * (m + 1));
     if (top && kept_cost > lb) {
       cand.push_back(0);
       continue;
     }
+    if (work > kBaseSearchBudget)
+      break;
     if (cand.size() == 1) {
       if (cand[0] < 7)
         ++cand[0];

@@ -126,7 +126,9 @@ struct PBSortingNetworks {
   }
 
   // The base of least digit sum (ties: the shorter one), as indices into
-  // the primes 2..19, found by a bounded depth-first search.
+  // the primes 2..19, found by a bounded depth-first search. On weights of
+  // many digits the search stops after a fixed amount of work and keeps the
+  // best base found by then (never worse than the binary base).
   static void findBestBase(std::vector<int> &base,
                            const std::vector<long long> &weights);
 
