@@ -45,6 +45,21 @@ template <class IDM> void check_fresh_budget(const IDM &imgr, enc_arith::Wide co
     tool_abort("Encoding needs more variables than the SAT engines address");
 }
 
+// Bytes that a clause of two or three literals and a fresh variable take in
+// a run: the clause set (the clause, its literals, its registry and
+// membership entries), the identifiers and the SAT engine's copy, measured
+// on the counters' registers (a little below what they take).
+constexpr long long kClauseBytes = 300;
+constexpr long long kVarBytes = 130;
+
+// The memory this process may use: the physical memory, or less when an
+// address-space or data limit is set.
+enc_arith::Wide machine_memory_bytes();
+
+// Ends the run when an encoding of short clauses over fresh variables would
+// take more memory than the machine has, before any of them is built.
+void check_memory_budget(enc_arith::Wide vars, enc_arith::Wide clauses);
+
 } // namespace enc_detail
 
 // Adds the clauses of one at-most-one encoding to a clause set and records

@@ -29,14 +29,35 @@ struct PBSequentialWeightedCounters {
     return WarnersEnc::normalize(imgr, cs, lits, weights, k);
   }
 
+  // The number of clauses that trans adds, pass by pass.
+  static enc_arith::Wide clause_count(const std::vector<long long> &weights,
+                                      long long k) {
+    long long n = static_cast<long long>(weights.size());
+    if (n < 2)
+      return 0;
+    enc_arith::Wide count = n - 1; // pass 4
+    if (k >= 1)
+      count += static_cast<enc_arith::Wide>(n - 2) * k; // pass 1
+    for (long long i = 0; i <= n - 2; ++i) {
+      count += weights[i]; // pass 2
+      if (i >= 1 && weights[i] < k)
+        count += k - weights[i]; // pass 3
+    }
+    return count;
+  }
+
   // Four passes; register variables are numbered in the order of their
-  // first use. Every weight is at least 1 and at most k here.
+  // first use. Every weight is at least 1 and at most k here. The registers
+  // grow with k: a size beyond the engines or the machine ends the run
+  // before anything is built.
   template <class IDM, class ClSet>
   static void trans(IDM &imgr, ClSet &cs, std::vector<long long> &lits,
                     std::vector<long long> &weights, long long k) {
     using enc_detail::add_clause;
     long long n = static_cast<long long>(lits.size());
-    enc_detail::check_fresh_budget(imgr, static_cast<enc_arith::Wide>(n - 1) * k);
+    enc_arith::Wide registers = static_cast<enc_arith::Wide>(n - 1) * k;
+    enc_detail::check_fresh_budget(imgr, registers);
+    enc_detail::check_memory_budget(registers, clause_count(weights, k));
     LIntPairVarMap map;
     map.reserve(n > 1 ? static_cast<std::size_t>((n - 1) * (k < 64 ? k : 64)) : 0);
     auto s = [&](long long i, long long j) {

@@ -13,7 +13,10 @@ void seqcounter_encode_atmostN(IDM &imgr, ClSet &cs, LV &lits, long long k) {
     return;
   using enc_detail::add_clause;
   long long n = static_cast<long long>(lits.size());
-  enc_detail::check_fresh_budget(imgr, static_cast<enc_arith::Wide>(n - 1) * k);
+  enc_arith::Wide registers = static_cast<enc_arith::Wide>(n - 1) * k;
+  enc_detail::check_fresh_budget(imgr, registers);
+  enc_detail::check_memory_budget(
+      registers, k + 1 + static_cast<enc_arith::Wide>(n - 2) * (2 * k + 1));
   LIntPairVarMap map;
   auto s = [&](long long i, long long j) {
     return CardUtils::mk_yvar(imgr, map, std::pair<long long, long long>(i, j));

@@ -71,3 +71,18 @@ TEST(PBSeqCounterDeathTest, MoreVariablesThanTheEnginesAddressEndTheRun) {
       ::testing::ExitedWithCode(5),
       "^ERROR: Encoding needs more variables than the SAT engines address\n$");
 }
+
+TEST(PBSeqCounterDeathTest, MoreClausesThanTheMachineHoldsEndTheRun) {
+  // Registers of 2^29 values: within the engines' range, but 1.3 * 10^9
+  // clauses.
+  Target t(3);
+  Lits lits{1, 2, 3}, w{(1LL << 28) + 1, 1LL << 28, (1LL << 28) + 3};
+  long long k = 1LL << 29;
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        PBSequentialWeightedCounters::encode_atmostN(t.im, t.cs, lits, w, k);
+      },
+      ::testing::ExitedWithCode(5),
+      "^ERROR: Encoding needs more memory than the machine has\n$");
+}

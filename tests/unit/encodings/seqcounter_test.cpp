@@ -88,3 +88,18 @@ TEST(SeqCounterDeathTest, MoreVariablesThanTheEnginesAddressEndTheRun) {
       ::testing::ExitedWithCode(5),
       "^ERROR: Encoding needs more variables than the SAT engines address\n$");
 }
+
+TEST(SeqCounterDeathTest, MoreClausesThanTheMachineHoldsEndTheRun) {
+  // 8 * 10^8 registers, within the engines' range; 1.6 * 10^9 clauses.
+  Target t(40000);
+  Lits lits;
+  for (long long i = 1; i <= 40000; ++i)
+    lits.push_back(i);
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        seqcounter_encode_atmostN(t.im, t.cs, lits, 20000);
+      },
+      ::testing::ExitedWithCode(5),
+      "^ERROR: Encoding needs more memory than the machine has\n$");
+}
