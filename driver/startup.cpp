@@ -8,7 +8,9 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <unistd.h>
 
 #include "driver/cmdline.hpp"
@@ -91,6 +93,8 @@ void install_signal_handlers() {
     install(s, SIG_handler);
   install(SIGABRT, SIG_abort_handler);
   install(SIGALRM, SIG_alarm_handler);
+  std::set_new_handler(out_of_memory_handler);
+  std::set_terminate(uncaught_exception_handler);
 }
 
 void publish_tool_objects(IDManager &imgr, BasicClauseSet &clset,
@@ -171,6 +175,36 @@ void SIG_abort_handler(int) {
   flush_pending_output();
   SigSafeOut out;
   out << comment() << "Kestrane received abort signal. Terminating ..." << '\n';
+}
+
+// Both run while the heap may be exhausted: they print without allocating.
+void out_of_memory_handler() {
+  if (g_ending)
+    _exit(ExitStatus::Stopped);
+  flush_pending_output();
+  SigSafeOut out;
+  out << comment() << "Kestrane ran out of memory. Terminating ..." << '\n';
+  out.flush();
+  finishup();
+}
+
+void uncaught_exception_handler() {
+  if (g_ending)
+    _exit(ExitStatus::Stopped);
+  const char *what = "unknown exception";
+  try {
+    if (std::exception_ptr e = std::current_exception())
+      std::rethrow_exception(e);
+  } catch (const std::exception &e) {
+    what = e.what();
+  } catch (...) {
+  }
+  flush_pending_output();
+  SigSafeOut out;
+  out << comment() << "Kestrane stopped: " << what << ". Terminating ..."
+      << '\n';
+  out.flush();
+  finishup();
 }
 
 void finishup() {

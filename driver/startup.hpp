@@ -31,7 +31,8 @@ void print_results(KestraneExtended &facade, std::vector<long long> &model,
 // Installs SIG_handler for hang-up, interrupt, quit, kill (never
 // delivered), terminate and segmentation fault, SIG_abort_handler for abort
 // and SIG_alarm_handler for the alarm. While one of them runs, all these
-// signals are blocked.
+// signals are blocked. Also installs the handlers of a failed allocation
+// and of an exception that nothing caught, which end the run the same way.
 void install_signal_handlers();
 
 // Makes the run's objects known to the signal path (ZORToolObjects), or
@@ -45,6 +46,11 @@ void unpublish_tool_objects();
 void SIG_handler(int sig);
 void SIG_alarm_handler(int sig);
 void SIG_abort_handler(int sig);
+// A failed allocation: "Kestrane ran out of memory", then finishup.
+void out_of_memory_handler();
+// An exception that nothing caught: "Kestrane stopped: " and its text,
+// then finishup.
+void uncaught_exception_handler();
 
 // Ends a run cut short: the best cost so far (when an algorithm reported
 // one) as a comment, "s UNKNOWN", the model, the CPU time; exit status 1.

@@ -17,6 +17,7 @@
 #include "driver_capture.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
+#include "sat/wren_types.hpp"
 
 namespace {
 
@@ -312,3 +313,51 @@ TEST_F(Results, LogFileBanner) {
 }
 
 } // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRANE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRANE_ASAN 1
+#endif
+#endif
+
+TEST_F(SignalPath, FailedAllocationEndsTheRunThroughFinishup) {
+#ifdef KESTRANE_ASAN
+  GTEST_SKIP() << "the address sanitizer's allocator reports the failure itself";
+#endif
+  Captured r = run_captured([] {
+    install_signal_handlers();
+    void *volatile p = ::operator new(std::size_t(1) << 62);
+    std::printf("allocated %p\n", p);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c Kestrane ran out of memory. Terminating ...\n"
+                        "c o Top\ns UNKNOWN\nc CPU Time: ",
+                        0),
+            0u)
+      << r.out;
+}
+
+namespace {
+void throw_wren_out_of_memory() { throw Wren::OutOfMemoryException(); }
+// Lets nothing through, so the exception reaches the terminate handler
+// instead of the test framework.
+void escape_uncaught() noexcept { throw_wren_out_of_memory(); }
+} // namespace
+
+TEST_F(SignalPath, UncaughtExceptionEndsTheRunThroughFinishup) {
+  Captured r = run_captured([&] {
+    publish();
+    ZORToolObjects::report_cost(3);
+    install_signal_handlers();
+    escape_uncaught();
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c Kestrane stopped: wren: out of memory (allocation "
+                        "failed or 32-bit size limit passed). Terminating ...\n"
+                        "c o 3 LB\ns UNKNOWN\n",
+                        0),
+            0u)
+      << r.out;
+}
