@@ -270,7 +270,7 @@ bool read_constraint(Lexer& lx, Instance& inst,
     err = "missing ';'";
     return false;
   }
-  lx.skip_line();
+  ++lx.p; // the line may hold further constraints
   return true;
 }
 
@@ -303,7 +303,7 @@ bool parse_pb(const std::string& text, bool wbo, Instance& inst,
         err = "missing ';' after the objective";
         return false;
       }
-      lx.skip_line();
+      ++lx.p;
       continue;
     }
     if (wbo && c == 's') {
