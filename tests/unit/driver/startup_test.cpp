@@ -322,6 +322,19 @@ TEST_F(Results, LogFileBanner) {
 #endif
 #endif
 
+namespace {
+// The run ended through finishup (status 1), its output starting with head.
+void expect_stopped(const Captured &r, const char *head) {
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind(head, 0), 0u) << r.out;
+}
+
+void throw_wren_out_of_memory() { throw Wren::OutOfMemoryException(); }
+// Lets nothing through, so the exception reaches the terminate handler
+// instead of the test framework.
+void escape_uncaught() noexcept { throw_wren_out_of_memory(); }
+} // namespace
+
 TEST_F(SignalPath, FailedAllocationEndsTheRunThroughFinishup) {
 #ifdef KESTRANE_ASAN
   GTEST_SKIP() << "the address sanitizer's allocator reports the failure itself";
@@ -331,20 +344,9 @@ TEST_F(SignalPath, FailedAllocationEndsTheRunThroughFinishup) {
     void *volatile p = ::operator new(std::size_t(1) << 62);
     std::printf("allocated %p\n", p);
   });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.rfind("c Kestrane ran out of memory. Terminating ...\n"
-                        "c o Top\ns UNKNOWN\nc CPU Time: ",
-                        0),
-            0u)
-      << r.out;
+  expect_stopped(r, "c Kestrane ran out of memory. Terminating ...\n"
+                    "c o Top\ns UNKNOWN\nc CPU Time: ");
 }
-
-namespace {
-void throw_wren_out_of_memory() { throw Wren::OutOfMemoryException(); }
-// Lets nothing through, so the exception reaches the terminate handler
-// instead of the test framework.
-void escape_uncaught() noexcept { throw_wren_out_of_memory(); }
-} // namespace
 
 TEST_F(SignalPath, UncaughtExceptionEndsTheRunThroughFinishup) {
   Captured r = run_captured([&] {
@@ -353,11 +355,7 @@ TEST_F(SignalPath, UncaughtExceptionEndsTheRunThroughFinishup) {
     install_signal_handlers();
     escape_uncaught();
   });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.rfind("c Kestrane stopped: wren: out of memory (allocation "
-                        "failed or 32-bit size limit passed). Terminating ...\n"
-                        "c o 3 LB\ns UNKNOWN\n",
-                        0),
-            0u)
-      << r.out;
+  expect_stopped(r, "c Kestrane stopped: wren: out of memory (allocation "
+                    "failed or 32-bit size limit passed). Terminating ...\n"
+                    "c o 3 LB\ns UNKNOWN\n");
 }

@@ -59,30 +59,29 @@ TEST(PBSeqCounter, RegistersAreNotShared) {
   EXPECT_EQ(k, 4);
 }
 
-TEST(PBSeqCounterDeathTest, MoreVariablesThanTheEnginesAddressEndTheRun) {
-  Target t(3);
-  Lits lits{1, 2, 3}, w{1LL << 40, 1LL << 40, (1LL << 40) + 1};
-  long long k = 1LL << 41;
-  EXPECT_EXIT(
-      {
-        dup2(2, 1);
-        PBSequentialWeightedCounters::encode_atmostN(t.im, t.cs, lits, w, k);
-      },
-      ::testing::ExitedWithCode(5),
-      "^ERROR: Encoding needs more variables than the SAT engines address\n$");
-}
-
-TEST(PBSeqCounterDeathTest, MoreClausesThanTheMachineHoldsEndTheRun) {
-  // Registers of 2^29 values: within the engines' range, but 1.3 * 10^9
-  // clauses.
-  Target t(3);
-  Lits lits{1, 2, 3}, w{(1LL << 28) + 1, 1LL << 28, (1LL << 28) + 3};
-  long long k = 1LL << 29;
-  EXPECT_EXIT(
-      {
-        dup2(2, 1);
-        PBSequentialWeightedCounters::encode_atmostN(t.im, t.cs, lits, w, k);
-      },
-      ::testing::ExitedWithCode(5),
-      "^ERROR: Encoding needs more memory than the machine has\n$");
+// Registers of 2^41 values are beyond the engines; registers of 2^29
+// values are in range, but their 1.3 * 10^9 clauses are more than the
+// machine holds. Both are refused before anything is built.
+TEST(PBSeqCounterDeathTest, SizesBeyondTheEnginesOrTheMachineEndTheRun) {
+  struct Case {
+    Lits w;
+    long long k;
+    const char *message;
+  };
+  for (const Case &c :
+       {Case{{1LL << 40, 1LL << 40, (1LL << 40) + 1}, 1LL << 41,
+             "more variables than the SAT engines address"},
+        Case{{(1LL << 28) + 1, 1LL << 28, (1LL << 28) + 3}, 1LL << 29,
+             "more memory than the machine has"}}) {
+    Target t(3);
+    Lits lits{1, 2, 3}, w = c.w;
+    long long k = c.k;
+    EXPECT_EXIT(
+        {
+          dup2(2, 1);
+          PBSequentialWeightedCounters::encode_atmostN(t.im, t.cs, lits, w, k);
+        },
+        ::testing::ExitedWithCode(5),
+        std::string("^ERROR: Encoding needs ") + c.message + "\n$");
+  }
 }

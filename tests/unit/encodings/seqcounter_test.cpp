@@ -75,31 +75,27 @@ TEST(SeqCounter, MakeYVarCreatesOnFirstMention) {
   EXPECT_EQ(im.top_id, 13);
 }
 
-TEST(SeqCounterDeathTest, MoreVariablesThanTheEnginesAddressEndTheRun) {
-  Target t(70000);
-  Lits lits;
-  for (long long i = 1; i <= 70000; ++i)
-    lits.push_back(i);
-  EXPECT_EXIT(
-      {
-        dup2(2, 1);
-        seqcounter_encode_atmostN(t.im, t.cs, lits, 40000);
-      },
-      ::testing::ExitedWithCode(5),
-      "^ERROR: Encoding needs more variables than the SAT engines address\n$");
-}
-
-TEST(SeqCounterDeathTest, MoreClausesThanTheMachineHoldsEndTheRun) {
-  // 8 * 10^8 registers, within the engines' range; 1.6 * 10^9 clauses.
-  Target t(40000);
-  Lits lits;
-  for (long long i = 1; i <= 40000; ++i)
-    lits.push_back(i);
-  EXPECT_EXIT(
-      {
-        dup2(2, 1);
-        seqcounter_encode_atmostN(t.im, t.cs, lits, 20000);
-      },
-      ::testing::ExitedWithCode(5),
-      "^ERROR: Encoding needs more memory than the machine has\n$");
+// At most k of n literals is refused before anything is built: the
+// registers need more variables than the engines address, or 8 * 10^8 of
+// them (in range) need 1.6 * 10^9 clauses, more than the machine holds.
+TEST(SeqCounterDeathTest, SizesBeyondTheEnginesOrTheMachineEndTheRun) {
+  struct Case {
+    long long n, k;
+    const char *message;
+  };
+  for (const Case &c :
+       {Case{70000, 40000, "more variables than the SAT engines address"},
+        Case{40000, 20000, "more memory than the machine has"}}) {
+    Target t(c.n);
+    Lits lits;
+    for (long long i = 1; i <= c.n; ++i)
+      lits.push_back(i);
+    EXPECT_EXIT(
+        {
+          dup2(2, 1);
+          seqcounter_encode_atmostN(t.im, t.cs, lits, c.k);
+        },
+        ::testing::ExitedWithCode(5),
+        std::string("^ERROR: Encoding needs ") + c.message + "\n$");
+  }
 }
