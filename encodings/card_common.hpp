@@ -52,10 +52,6 @@ template <class IDM> void check_fresh_budget(const IDM &imgr, enc_arith::Wide co
 constexpr long long kClauseBytes = 300;
 constexpr long long kVarBytes = 130;
 
-// The memory this process may use: the physical memory, or less when an
-// address-space or data limit is set.
-enc_arith::Wide machine_memory_bytes();
-
 // Ends the run when an encoding of short clauses over fresh variables would
 // take more memory than the machine has, before any of them is built.
 void check_memory_budget(enc_arith::Wide vars, enc_arith::Wide clauses);

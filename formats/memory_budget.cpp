@@ -1,22 +1,13 @@
 #include "formats/memory_budget.hpp"
 
 #include <cmath>
-#include <unistd.h>
 
 #include "formats/fmt_utils.hpp"
+#include "model/machine_memory.hpp"
 
 namespace memory_budget {
 
-double machine_bytes() {
-  static const double bytes = [] {
-    long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGE_SIZE);
-    // Unknown: assume no limit, so that no valid input is refused.
-    if (pages <= 0 || size <= 0)
-      return HUGE_VAL;
-    return static_cast<double>(pages) * static_cast<double>(size);
-  }();
-  return bytes;
-}
+double machine_bytes() { return machine_memory_bytes(); }
 
 long long megabytes(double bytes) {
   double mb = std::ceil(bytes / (1024.0 * 1024.0));

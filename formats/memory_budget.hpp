@@ -22,7 +22,7 @@ constexpr double kBytesPerSoftClause = 1500;
 // Bytes held per literal of a clause.
 constexpr double kBytesPerLiteral = 24;
 
-// The machine's physical memory in bytes.
+// The memory this process may use, in bytes.
 double machine_bytes();
 
 // Estimated bytes of a run with the given numbers of variables, clauses
