@@ -30,11 +30,6 @@ long long sat_mul(long long a, long long b) {
     return BasicClauseSet::kMaxWeight;
   return r;
 }
-
-// The snapshot of the input clauses taken when solve starts; -chk checks the
-// final model against it, so that relaxation literals, split copies and
-// changed weights cannot falsify or fake the check.
-ClauseSnapshot input_snapshot;
 } // namespace
 
 ExtendedUnsatBMOSolver::ExtendedUnsatBMOSolver(IDManager &imgr)
@@ -71,7 +66,6 @@ long long ExtendedUnsatBMOSolver::solve(BasicClauseSet &cls,
   ncls_ = static_cast<long long>(cls.size());
   ZORStats::_num_init_vars = nvars_;
   ZORStats::_num_init_cls = ncls_;
-  input_snapshot.take(cls);
   if (ZORConfig::incr_mode)
     make_inner_solver(); // refuses the combination before any work
 
@@ -123,8 +117,6 @@ long long ExtendedUnsatBMOSolver::solve(BasicClauseSet &cls,
     model.resize(static_cast<std::size_t>(nvars_) + 1, 0);
   write_pure_lits(model);
   recover_pure_lits(cls);
-  if (ZORConfig::check_solution)
-    validate_model(cls, static_cast<unsigned long long>(nvars_), cost);
   return cost;
 }
 
@@ -264,6 +256,8 @@ long long ExtendedUnsatBMOSolver::run_xubmo_solver() {
     if (res < 0)
       return res;
     cost = sat_add(cost, res);
+    if (ZORConfig::check_solution && input_)
+      check_level_model(k, lpure);
     if (k == last || ZORConfig::write_bmo_models) {
       std::vector<long long> &model = *model_;
       std::size_t size = std::max(static_cast<std::size_t>(nvars_) + 1,
@@ -325,8 +319,6 @@ long long ExtendedUnsatBMOSolver::run_def_mxsat_solver(
       model.resize(nvars + 1, 0);
     write_pure_lits(model);
     recover_pure_lits(cls);
-    if (ZORConfig::check_solution)
-      validate_model(cls, nvars, cost);
   } else {
     copy_clset(removed_, cls);
     removed_.clear();
@@ -336,16 +328,30 @@ long long ExtendedUnsatBMOSolver::run_def_mxsat_solver(
   return cost;
 }
 
-void ExtendedUnsatBMOSolver::validate_model(BasicClauseSet &, unsigned long long,
-                                            long long cost) {
-  std::cout << cprefix() << "Validating model ..." << std::endl;
-  ClauseSnapshot::Result r = input_snapshot.check(*model_);
-  bool ok = r.hard_ok && r.cost == cost;
-  if (ZORConfig::verbosity >= 6)
-    std::cout << cprefix() << "Computed min cost: " << cost
-              << " vs. Unsat cost: " << r.cost << std::endl;
-  std::cout << cprefix() << "Model" << (ok ? "" : " not") << " validated"
-            << std::endl;
+void ExtendedUnsatBMOSolver::check_level_model(
+    std::size_t level, const std::vector<long long> &lpure) {
+  // The level's model with the pure literals set, as the final model will
+  // have them, must satisfy every hard clause of the input.
+  std::vector<long long> m = inner_model_;
+  std::size_t size = static_cast<std::size_t>(nvars_) + 1;
+  if (m.size() < size)
+    m.resize(size, 0);
+  for (const std::vector<long long> *lits :
+       {static_cast<const std::vector<long long> *>(&pure_), &lpure})
+    for (long long l : *lits) {
+      std::size_t v = static_cast<std::size_t>(std::llabs(l));
+      if (v >= m.size())
+        m.resize(v + 1, 0);
+      m[v] = l > 0 ? 1 : -1;
+    }
+  for (const ClauseSnapshot::Clause *c : input_->falsified(m)) {
+    if (!c->hard || ZORConfig::verbosity <= 0)
+      continue;
+    std::cout << cprefix() << "Level " << level << ": Unsat hard clause: ";
+    for (long long l : c->lits)
+      std::cout << l << " ";
+    std::cout << "0  w/ cost: " << c->weight << std::endl;
+  }
 }
 
 void ExtendedUnsatBMOSolver::copy_clset(BasicClauseSet &a, BasicClauseSet &b) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/basic_clset.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/id_manager.hpp"
 
 class MaxSATSolver;
@@ -34,8 +35,10 @@ public:
   long long run_xubmo_solver();
   long long run_def_mxsat_solver(BasicClauseSet &cls, unsigned long long nvars,
                                  unsigned long long unused);
-  void validate_model(BasicClauseSet &cls, unsigned long long nvars,
-                      long long cost);
+  // The input clauses as read; with ZORConfig::check_solution every
+  // level's model is checked against their hard clauses. The final model is
+  // checked by the caller, against the same copy.
+  void set_input(const ClauseSnapshot *input) { input_ = input; }
 
   // Clause-set moves that touch no reference count, type or counter.
   static void copy_clset(BasicClauseSet &a, BasicClauseSet &b);
@@ -54,6 +57,8 @@ public:
 private:
   std::unique_ptr<MaxSATSolver> make_inner_solver();
   void write_pure_lits(std::vector<long long> &model);
+  void check_level_model(std::size_t level,
+                         const std::vector<long long> &lpure);
 
   IDManager &imgr_;
   BasicClauseSet hard_set_;  // only its top weight and counters are used
@@ -76,5 +81,6 @@ private:
   std::unique_ptr<BasicClauseSet> work_;
   long long *cost_ = nullptr;
   long long nvars_ = 0;
+  const ClauseSnapshot *input_ = nullptr; // not owned
   long long ncls_ = 0;
 };

@@ -6,8 +6,10 @@
 #include "model/runtime_msgs.hpp"
 
 long long run_bmo_road(IDManager &imgr, BasicClauseSet &clset,
-                       std::vector<long long> &model) {
+                       std::vector<long long> &model,
+                       const ClauseSnapshot *input) {
   ExtendedUnsatBMOSolver bmo(imgr);
+  bmo.set_input(input);
   long long cost = -1;
   ZeroWeightClauses zero(clset); // they cost nothing at any level
   bmo.solve(clset, model, cost);

@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "model/basic_clset.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/id_manager.hpp"
 
 // Solves the clause set level by level; returns the cost (negative when
-// the hard clauses are unsatisfiable) and leaves the model in model.
+// the hard clauses are unsatisfiable) and leaves the model in model. With
+// -chk each level's model is checked against the hard clauses of input, the
+// clause set as read, when it is given.
 long long run_bmo_road(IDManager &imgr, BasicClauseSet &clset,
-                       std::vector<long long> &model);
+                       std::vector<long long> &model,
+                       const ClauseSnapshot *input);
 
 // Runs the iterative binary-search solver, which prints its own result
 // lines.

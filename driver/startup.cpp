@@ -3,6 +3,7 @@
 // result lines and teardown; and the signal path.
 #include "driver/startup.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <csetjmp>
 #include <csignal>
@@ -237,7 +238,7 @@ void finishup() {
       g_fault_armed = 1;
       mxutils::validate_hard_cls(out, *set, ZORToolObjects::_ivars, *model);
       if (comp || (ZORConfig::lst_model && ZORConfig::verbosity >= 5))
-        mxutils::print_model(out, *model, ZORToolObjects::_ivars);
+        mxutils::print_complete_model(out, *model, ZORToolObjects::_ivars);
       g_fault_armed = 0;
     } else if (!out.at_line_start()) {
       out << '\n'; // end the line that the fault cut short
@@ -288,11 +289,10 @@ void print_results(KestraneExtended &facade, std::vector<long long> &model,
     std::cout << "s UNSATISFIABLE" << std::endl;
   } else if (ZORConfig::comp_format) {
     ZORConfig config;
-    if (ordinary_road)
-      set_alternative_cost(config, model, cost);
+    set_alternative_cost(config, model, cost);
     std::cout << "o " << cost << std::endl;
     std::cout << "s OPTIMUM FOUND" << std::endl;
-    mxutils::print_model(std::cout, model, n);
+    mxutils::print_complete_model(std::cout, model, n);
     if (ordinary_road && ZORConfig::lst_unsat_cls)
       facade.prt_all_unsat_clauses();
   } else {
@@ -360,20 +360,28 @@ int kestrane_main(int argc, char **argv, void (*configure)()) {
   facade.init(imgr, clset, model);
   if (facade.get_verbosity() > 0)
     print_header(facade, file);
+  // The time-out covers reading too: the OPB and WBO readers encode
+  // constraints while they read. Until the objects are published a signal
+  // ends the run without reading them.
+  arm_alarm();
   facade.load_file(file);
 
-  const long long n = imgr.top_id;
+  // The model line names every input variable: those the header declares
+  // and all that the input uses (every name of an OPB or WBO file).
+  const long long nread = imgr.top_id;
+  const long long n = std::max(nread, imgr.declared_vars);
   long long mincost = LLONG_MAX; // best cost so far
   publish_tool_objects(imgr, clset, model, n,
                        static_cast<long long>(clset.size()), &mincost);
-  arm_alarm();
 
   if (ZORConfig::zormode == ZOR_Modes::Iterative) {
     if (ZORConfig::itermode == Iter_modes::BinarySearch)
       run_iterative_road(imgr, clset, model);
   } else if (ZORConfig::bmo_mode) {
-    mincost =
-        run_bmo_road(*facade.get_id_manager(), *facade.get_clause_set(), model);
+    facade.keep_input();
+    mincost = run_bmo_road(*facade.get_id_manager(), *facade.get_clause_set(),
+                           model, facade.input());
+    facade.check_result(mincost, nread);
     print_results(facade, model, n, mincost, false);
   } else if (facade.get_enum_models()) {
     run_enumeration_road(facade, model, n);

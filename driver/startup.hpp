@@ -21,10 +21,11 @@ int kestrane_main(int argc, char **argv, void (*configure)() = nullptr);
 void print_header(KestraneExtended &facade, const char *file);
 
 // The result lines of a solved run: "s UNSATISFIABLE" for a negative cost;
-// in the evaluation format "o ", "s OPTIMUM FOUND", the "v " line (and, on
-// the ordinary road, the OPB objective's cost and the falsified clauses on
-// request); otherwise "Minimum cost of unsatisfied clauses: "; last the
-// "c CPU Time: " line in the evaluation format.
+// in the evaluation format "o " (the OPB objective's value for an OPB
+// input), "s OPTIMUM FOUND", the "v " line over the variables 1..n (and, on
+// the ordinary road, the falsified clauses on request); otherwise "Minimum
+// cost of unsatisfied clauses: "; last the "c CPU Time: " line in the
+// evaluation format.
 void print_results(KestraneExtended &facade, std::vector<long long> &model,
                    long long n, long long cost, bool ordinary_road);
 

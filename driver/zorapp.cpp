@@ -7,10 +7,11 @@
 #include <iostream>
 
 #include "coreguided/preprocess.hpp"
-#include "model/mxutils.hpp"
 #include "driver/solver_api.hpp"
 #include "framework/zero_weight.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/logger.hpp"
+#include "model/mxutils.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_stats.hpp"
 
@@ -196,6 +197,8 @@ void KestraneExtended::reset() {
   own_clset_.reset();
   own_imgr_.reset();
   own_model_.reset();
+  input_ = ClauseSnapshot();
+  input_kept_ = false;
 }
 
 // ---- Problem type and settings ---------------------------------------------
@@ -499,11 +502,13 @@ void raise_top_id(IDManager *imgr, const BasicClause *c) {
 
 BasicClause *KestraneExtended::create_clause(long long n,
                                              const long long *lits) {
+  input_kept_ = false;
   BasicClause *c = clset_->create_clause(n, lits);
   raise_top_id(imgr_, c);
   return c;
 }
 BasicClause *KestraneExtended::create_clause(std::vector<long long> &lits) {
+  input_kept_ = false;
   BasicClause *c = clset_->create_clause(lits);
   raise_top_id(imgr_, c);
   return c;
@@ -522,15 +527,19 @@ BasicClause *KestraneExtended::create_ternary_clause(long long a, long long b,
   return create_clause(v);
 }
 void KestraneExtended::set_clause_hard(BasicClause *c) {
+  input_kept_ = false;
   clset_->set_cl_weight(c, clset_->top_weight);
 }
 void KestraneExtended::set_clause_soft(BasicClause *c) {
+  input_kept_ = false;
   clset_->set_cl_weight(c, 1);
 }
 void KestraneExtended::set_clause_soft_group(BasicClause *c, long long g) {
+  input_kept_ = false;
   clset_->set_cl_group(c, g);
 }
 void KestraneExtended::set_clause_weight(BasicClause *c, long long w) {
+  input_kept_ = false;
   clset_->set_cl_weight(c, w);
 }
 
@@ -538,6 +547,7 @@ bool KestraneExtended::load_file(const char *name) {
   if (!name || !imgr_ || !clset_)
     return false;
   MS_Problems type = solver_api::read_input(name, *imgr_, *clset_);
+  input_kept_ = false;
   ZORConfig::file = name;
   ZORConfig::zortype = type;
   if (ZORConfig::expert_mode) {
@@ -551,6 +561,7 @@ bool KestraneExtended::load_file(const char *name) {
 // ---- Solving ----------------------------------------------------------------
 
 bool KestraneExtended::solve() {
+  keep_input();
   const long long nvars = imgr_->top_id;
   ZORStats::_num_init_vars = nvars;
   ZORStats::_num_init_cls = static_cast<long long>(clset_->size());
@@ -565,13 +576,43 @@ bool KestraneExtended::solve() {
     ZeroWeightClauses zero(*clset_);
     cost_ = solver_api::solve(solver_);
   }
-  if (cost_ >= 0 && ZORConfig::check_solution) {
-    std::cout << prefix() << "Validating model ..." << std::endl;
-    bool ok = mxutils::validate_model(*clset_, nvars, *model_, cost_);
-    std::cout << prefix() << "Model" << (ok ? "" : " not") << " validated"
-              << std::endl;
-  }
+  check_result(cost_, nvars);
   return cost_ >= 0;
+}
+
+void KestraneExtended::keep_input() {
+  if (input_kept_ || !clset_ ||
+      !(ZORConfig::check_solution || ZORConfig::lst_unsat_cls))
+    return;
+  input_.take(*clset_);
+  input_kept_ = true;
+}
+
+void KestraneExtended::check_result(long long cost, long long nvars) {
+  if (cost < 0 || !model_)
+    return;
+  // Unassigned input variables are false: the model line prints them so,
+  // and the check must judge the model that is printed.
+  std::vector<long long> &model = *model_;
+  if (nvars > 0 && model.size() < static_cast<std::size_t>(nvars) + 1)
+    model.resize(static_cast<std::size_t>(nvars) + 1, 0);
+  for (long long v = 1; v <= nvars; ++v)
+    if (model[static_cast<std::size_t>(v)] == 0)
+      model[static_cast<std::size_t>(v)] = -1;
+  if (!ZORConfig::check_solution || !input_kept_)
+    return;
+  std::cout << prefix() << "Validating model ..." << std::endl;
+  ClauseSnapshot::Result r = input_.check(model);
+  if (ZORConfig::verbosity >= 6) {
+    std::cout << prefix()
+              << "Unsat cls: " << r.hard_falsified + r.soft_falsified
+              << std::endl;
+    std::cout << prefix() << "Computed min cost: " << cost
+              << " vs. Unsat cost: " << r.cost << std::endl;
+  }
+  bool ok = r.hard_ok && r.cost == cost;
+  std::cout << prefix() << "Model" << (ok ? "" : " not") << " validated"
+            << std::endl;
 }
 
 bool KestraneExtended::iter_solve() {
@@ -614,6 +655,18 @@ bool KestraneExtended::chk_unsat_clause(BasicClause *c) {
 void KestraneExtended::prt_all_unsat_clauses() {
   const char *pfx = prefix();
   std::cout << pfx << "Unsat Clauses:" << std::endl;
+  if (input_kept_ && model_) {
+    // The soft clauses of the input as read that make up the cost.
+    for (const ClauseSnapshot::Clause *c : input_.falsified(*model_)) {
+      if (c->hard || c->weight <= 0)
+        continue;
+      std::cout << pfx;
+      for (long long l : c->lits)
+        std::cout << l << " ";
+      std::cout << "0" << std::endl;
+    }
+    return;
+  }
   if (!clset_)
     return;
   const long long ninit = ZORStats::_num_init_vars;

@@ -10,6 +10,7 @@
 
 #include "driver/kestrane.hpp"
 #include "model/basic_clset.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/id_manager.hpp"
 
 class MaxSATSolver;
@@ -156,6 +157,22 @@ public:
   virtual Iter_modes get_iter_mode();
   virtual std::map<long long, long long> &get_pbo_min_function();
 
+  // Keeps a copy of the bound clause set as it stands now, the input as
+  // read, when the model is to be checked (-chk) or its falsified clauses
+  // listed (-u); solve calls it before the solver runs, the BMO road before
+  // the BMO solver. The copy lasts until a clause operation or load_file
+  // changes the set.
+  void keep_input();
+  // The copy kept by keep_input, or null.
+  const ClauseSnapshot *input() const {
+    return input_kept_ ? &input_ : nullptr;
+  }
+  // After a road solved with cost >= 0 (the last step of solve): every
+  // input variable 1..nvars that the model leaves unassigned becomes false,
+  // and with -chk the model is checked against the kept input ("Validating
+  // model ...", then "Model validated" or "Model not validated").
+  void check_result(long long cost, long long nvars);
+
   IDManager *get_id_manager() { return imgr_; }
   BasicClauseSet *get_clause_set() { return clset_; }
   MaxSATSolver *get_solver() { return solver_; }
@@ -181,6 +198,8 @@ private:
   std::unique_ptr<IDManager> own_imgr_;
   std::unique_ptr<BasicClauseSet> own_clset_;
   std::unique_ptr<std::vector<long long>> own_model_;
+  ClauseSnapshot input_;    // the input as read, see keep_input
+  bool input_kept_ = false; // input_ holds the bound set's clauses
 
   static KestraneExtended *zor; // the process-wide instance
 };

@@ -10,7 +10,18 @@ void parse_cnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
   long long maxvar = 1;
   long long k = 0; // clauses read, repeats included
   dimacs::read_lines(
-      in, [&] { FMTUtils::skipLine(in); },
+      in,
+      [&] {
+        // Only the variable count right after the format word is taken;
+        // the rest of the header line is skipped whatever it holds.
+        dimacs::read_header_word(in);
+        FMTUtils::skipBlanks(in);
+        long long n = 0;
+        for (; FMTUtils::is_digit(*in) && n <= FMTUtils::kMaxVariable; ++in)
+          n = n * 10 + (*in - '0');
+        dimacs::declare_vars(imgr, n);
+        FMTUtils::skipLine(in);
+      },
       [&] {
         dimacs::read_clause_lits(in, lits, maxvar);
         ClauseIdManager &ids = ClauseIdManager::get();

@@ -7,6 +7,7 @@
 #include "formats/fmt_utils.hpp"
 #include "formats/stream_buffer.hpp"
 #include "model/basic_clset.hpp"
+#include "model/id_manager.hpp"
 
 namespace dimacs {
 
@@ -61,10 +62,19 @@ inline long long checked_top(long long top) {
 }
 
 // Reads the header of a weighted format (wcnf, gwcnf, scnf) after its "p":
-// the word must be word; the counts are ignored; a third number is the top
-// weight (at least 1), set on the clause set; a fourth is a parse error.
-void read_weighted_header(StreamBuffer &in, BasicClauseSet &clset,
-                          const char *word, bool cr_ends_line);
+// the word must be word; the variable count goes to imgr.declared_vars, the
+// clause count only sizes tables; a third number is the top weight (at
+// least 1), set on the clause set; a fourth is a parse error.
+void read_weighted_header(StreamBuffer &in, IDManager &imgr,
+                          BasicClauseSet &clset, const char *word,
+                          bool cr_ends_line);
+
+// The variable count of a header, kept when it lies within 1..the largest
+// variable accepted.
+inline void declare_vars(IDManager &imgr, long long v) {
+  if (v > 0 && v <= FMTUtils::kMaxVariable)
+    imgr.declared_vars = v;
+}
 
 // Reads literals up to the terminating 0 (consumed, not stored) into lits,
 // raising maxvar to the largest variable seen.

@@ -15,7 +15,7 @@ void parse_gwcnf_file(StreamBuffer &in, IDManager &imgr,
   std::unordered_map<long long, long long> group_weight;
   long long sum = 1; // saturates at the largest weight
   dimacs::read_lines(
-      in, [&] { dimacs::read_weighted_header(in, clset, "gwcnf", true); },
+      in, [&] { dimacs::read_weighted_header(in, imgr, clset, "gwcnf", true); },
       [&] {
         long long g = FMTUtils::parseInt(in);
         long long w = FMTUtils::parseWeight(in);

@@ -18,8 +18,10 @@ void parse_pmcnf_file(StreamBuffer &in, IDManager &imgr,
           hard = word == "hard";
           ++in; // the line end
         } else if (word == "pmcnf") {
-          dimacs::read_header_numbers(in, false, [](int k, long long v) {
-            if (k == 3)
+          dimacs::read_header_numbers(in, false, [&](int k, long long v) {
+            if (k == 1)
+              dimacs::declare_vars(imgr, v);
+            else if (k == 3)
               FMTUtils::parse_error("PARSE ERROR! Unexpected int: %d\n",
                                     static_cast<int>(v));
           });

@@ -9,7 +9,7 @@ void parse_scnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
   long long maxvar = 1;
   // The scnf header's line end is a line feed only.
   auto header = [&] {
-    dimacs::read_weighted_header(in, clset, "scnf", false);
+    dimacs::read_weighted_header(in, imgr, clset, "scnf", false);
   };
   dimacs::read_lines(in, header, [&] {
     long long g = FMTUtils::parseWeight(in);

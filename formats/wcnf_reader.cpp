@@ -8,13 +8,16 @@
 #include "formats/dimacs_readers.hpp"
 
 namespace dimacs {
-void read_weighted_header(StreamBuffer &in, BasicClauseSet &clset,
-                          const char *word, bool cr_ends_line) {
+void read_weighted_header(StreamBuffer &in, IDManager &imgr,
+                          BasicClauseSet &clset, const char *word,
+                          bool cr_ends_line) {
   std::string w = read_header_word(in);
   if (w != word)
     FMTUtils::parse_error("PARSE ERROR! Unexpected int: %s\n", w.c_str());
   read_header_numbers(in, cr_ends_line, [&](int k, long long v) {
-    if (k == 2 && v > 0) {
+    if (k == 1)
+      declare_vars(imgr, v);
+    else if (k == 2 && v > 0) {
       // The header's clause count sizes the tables; a lying header only
       // costs a rehash later, and the cap bounds what it can allocate.
       std::size_t n = static_cast<std::size_t>(std::min(v, 1LL << 24));
@@ -33,7 +36,7 @@ void parse_wcnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
   LitVector lits;
   long long maxvar = 1;
   dimacs::read_lines(
-      in, [&] { dimacs::read_weighted_header(in, clset, "wcnf", true); },
+      in, [&] { dimacs::read_weighted_header(in, imgr, clset, "wcnf", true); },
       [&] {
         long long w = FMTUtils::parseWeight(in);
         dimacs::read_clause_lits(in, lits, maxvar);

@@ -1,6 +1,5 @@
 #include "framework/mxsat_solver.hpp"
 
-#include "model/runtime_msgs.hpp"
 
 void IterMaxSATSolver::init(IDManager &m, BasicClauseSet &s,
                             std::vector<long long> &mdl) {
@@ -52,10 +51,12 @@ bool UnsatMaxSATSolver::chk_unsat_clause(BasicClause *c) {
 }
 
 long long UnsatMaxSATSolver::sum_weights(BasicClauseSet &set) {
+  // The sum only bounds the cost from above: past the 64-bit range the
+  // largest weight bounds it as well.
   long long sum = 0;
   for (BasicClause *c : set)
     if (c->weight < set.top_weight &&
         __builtin_add_overflow(sum, c->weight, &sum))
-      Abort("Sum of soft clause weights exceeds the 64-bit range");
+      return BasicClauseSet::kMaxWeight;
   return sum;
 }

@@ -66,8 +66,8 @@ public:
   // variables r is true in the bound model (model entry r > 0); false for a
   // clause never relaxed.
   bool chk_unsat_clause(BasicClause *c);
-  // Sum of the weights of set's soft clauses; a sum beyond 64 bits ends the
-  // run with an error.
+  // Sum of the weights of set's soft clauses, saturating at the largest
+  // weight (BasicClauseSet::kMaxWeight) when it leaves the 64-bit range.
   long long sum_weights(BasicClauseSet &set);
 
   // --- Relaxation bookkeeping (relax_bookkeeping.cpp) ---

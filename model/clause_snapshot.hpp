@@ -1,7 +1,7 @@
 // A copy of a clause set's literals and weights taken before solving, so
 // that a model can be checked against the input as it was read: algorithms
-// relax clauses in place, change weights and add split copies, none of
-// which may change what a model costs.
+// relax clauses in place, change weights, take clauses out and add split
+// copies or bound clauses, none of which may change what a model costs.
 #pragma once
 
 #include <vector>
@@ -10,6 +10,12 @@
 
 class ClauseSnapshot {
 public:
+  struct Clause {
+    LitVector lits;
+    long long weight;
+    bool hard; // weight at or above the set's top weight
+  };
+
   void take(const BasicClauseSet &set);
   bool empty() const { return clauses_.empty(); }
 
@@ -24,11 +30,11 @@ public:
   };
   Result check(const std::vector<long long> &model) const;
 
+  // The clauses, hard and soft, that the model falsifies, in the order of
+  // the set when the copy was taken (an empty clause always).
+  std::vector<const Clause *>
+  falsified(const std::vector<long long> &model) const;
+
 private:
-  struct Entry {
-    LitVector lits;
-    long long weight;
-    bool hard;
-  };
-  std::vector<Entry> clauses_;
+  std::vector<Clause> clauses_;
 };

@@ -113,6 +113,21 @@ void print_model(Stream &out, const Model &model, N n) {
   detail::end_line(out);
 }
 
+// The model line of a result: the same prefix, then every variable 1..n,
+// v when the model sets it true and -v otherwise (false, unassigned or
+// beyond the model's end), so that the line names each input variable in
+// a token every checker reads. Writes nothing but the stream.
+template <typename Stream, typename Model, typename N>
+void print_complete_model(Stream &out, const Model &model, N nv) {
+  out << (ZORConfig::comp_format ? "v " : "MaxSAT model: ");
+  const long long n = detail::count_of(nv);
+  for (long long v = 1; v <= n; ++v) {
+    bool is_true = detail::entry(model, static_cast<unsigned long long>(v)) > 0;
+    out << (is_true ? v : -v) << " ";
+  }
+  detail::end_line(out);
+}
+
 // The same literals without a prefix, closed by "0".
 template <typename Stream, typename Model, typename N>
 void print_simple_model(Stream &out, const Model &model, N n) {

@@ -8,6 +8,9 @@
 //   needs solve|bmo|opb    skip (exit 77) while kestrane cannot solve yet
 //                          (or has no BMO solver or OPB reader)
 //   write FILE TEXT        writes TEXT (\n and \t escapes) into the work dir
+//   fifo FILE TEXT         makes FILE a named pipe in the work dir holding
+//                          TEXT, kept open for writing while kestrane runs,
+//                          so that reading past TEXT waits for ever
 //   chmod FILE OCTAL       changes a work-dir file's mode
 //   mkdir DIR              creates a directory in the work dir
 //   args ARG ...           kestrane's arguments, split at blanks; @DATA@,
@@ -59,6 +62,7 @@ struct Case {
   std::string name;
   std::vector<std::string> needs;
   std::vector<std::pair<std::string, std::string>> writes;
+  std::vector<std::pair<std::string, std::string>> fifos;
   std::vector<std::pair<std::string, std::string>> chmods;
   std::vector<std::string> mkdirs;
   std::vector<std::string> args;
@@ -154,6 +158,9 @@ bool parse_case(const std::string &file, const std::string &want, Case &c) {
     } else if (word == "write") {
       auto [f, text] = head_rest(rest);
       c.writes.emplace_back(f, unescape(text));
+    } else if (word == "fifo") {
+      auto [f, text] = head_rest(rest);
+      c.fifos.emplace_back(f, unescape(text));
     } else if (word == "chmod") {
       auto [f, mode] = head_rest(rest);
       c.chmods.emplace_back(f, mode);
@@ -435,11 +442,29 @@ int main(int argc, char **argv) {
   for (const auto &m : c.chmods)
     chmod((p.work + "/" + m.first).c_str(),
           static_cast<mode_t>(std::strtol(m.second.c_str(), nullptr, 8)));
+  std::vector<int> fifo_fds; // the runner's ends, closed after the run
+  for (const auto &f : c.fifos) {
+    std::string path = p.work + "/" + f.first;
+    std::string text = expand(f.second, p);
+    // Opened for reading and writing, so the open does not wait for a
+    // reader; the text fits the pipe's buffer.
+    int fd = mkfifo(path.c_str(), 0644) == 0
+                 ? open(path.c_str(), O_RDWR | O_CLOEXEC)
+                 : -1;
+    if (fd < 0 || write(fd, text.data(), text.size()) !=
+                      static_cast<ssize_t>(text.size())) {
+      std::perror(path.c_str());
+      return 2;
+    }
+    fifo_fds.push_back(fd);
+  }
   std::istringstream in(expand(c.args_line, p));
   for (std::string a; in >> a;)
     c.args.push_back(a);
 
   RunResult r = run(p, c.args, c.signal, c.signal_after, c.limit);
+  for (int fd : fifo_fds)
+    close(fd);
   std::ostringstream cmd;
   cmd << "kestrane";
   for (const std::string &a : c.args)

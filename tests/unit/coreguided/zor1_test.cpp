@@ -4,6 +4,7 @@
 // falsify exactly the returned cost.
 #include <gtest/gtest.h>
 
+#include <string>
 
 #include "coreguided/nzor1.hpp"
 #include "coreguided/xubmo.hpp"
@@ -115,6 +116,43 @@ TEST(ExtendedUnsatBMOSolver, ConditionOfSmallWeightProfiles) {
     EXPECT_EQ(bmo.validate_bmo_conditions(set), c.expect);
     set.clear_direct();
   }
+}
+
+TEST(ExtendedUnsatBMOSolver, LevelModelsCheckedAgainstTheInputHardClauses) {
+  // The input as read holds the hard unit x3, which the solved set lacks:
+  // the first level's model leaves x3 unassigned, and with the check on the
+  // level reports the hard clause it falsifies.
+  IDManager imgr;
+  imgr.top_id = 3;
+  BasicClauseSet set;
+  set.top_weight = 100;
+  LitVector x1x2{1, 2};
+  set.set_cl_hard(set.create_clause(x1x2));
+  BasicClause *x3 = set.create_unit_clause(3);
+  set.set_cl_hard(x3);
+  set.set_cl_weight(set.create_unit_clause(-1), 10);
+  set.set_cl_weight(set.create_unit_clause(-2), 1);
+  ClauseSnapshot input;
+  input.take(set);
+  set.remove_member(x3);
+  ZORConfig::verbosity = 1;
+  ZORConfig::comp_format = true;
+  ZORConfig::check_solution = true;
+  ZORConfig::zorenc = Card_CNF_Encodings::Bitwise;
+  ExtendedUnsatBMOSolver bmo(imgr);
+  bmo.set_input(&input);
+  std::vector<long long> model;
+  long long cost = 0;
+  testing::internal::CaptureStdout();
+  bmo.solve(set, model, cost);
+  std::string out = testing::internal::GetCapturedStdout();
+  ZORConfig::check_solution = false;
+  ZORConfig::verbosity = 0;
+  EXPECT_EQ(cost, 1);
+  EXPECT_NE(out.find("c Level 1: Unsat hard clause: 3 0  w/ cost: 100\n"),
+            std::string::npos)
+      << out;
+  set.clear_direct();
 }
 
 TEST(ZOR1DeathTest, UnsupportedEncodingAndSoftCnf) {

@@ -79,6 +79,25 @@ TEST(ReadInput, CnfWithoutClausesHasTopIdOne) {
   check_both("empty.cnf", "p cnf 0 0\n", {MS_Problems::Plain, 1, kMax, {}});
 }
 
+TEST(ReadInput, HeadersDeclareTheirVariableCount) {
+  // The count is kept apart from the top id, which only the clauses raise;
+  // one beyond the largest variable accepted is not kept.
+  const std::pair<const char *, const char *> files[] = {
+      {"d.cnf", "p cnf 7 1\n1 0\n"},
+      {"d.pmcnf", "p pmcnf 7 1\n1 0\n"},
+      {"d.wcnf", "p wcnf 7 1 9\n2 1 0\n"},
+      {"d.gwcnf", "p gwcnf 7 1 9\n2 2 1 0\n"},
+      {"d.scnf", "p scnf 7 1\n2 1 0\n"},
+  };
+  for (const auto &f : files) {
+    Loaded l(ftest::write_file(f.first, f.second));
+    EXPECT_EQ(l.imgr.declared_vars, 7) << f.first;
+    EXPECT_EQ(l.imgr.top_id, 1) << f.first;
+  }
+  Loaded huge(ftest::write_file("h.cnf", "p cnf 1073741824 1\n1 0\n"));
+  EXPECT_EQ(huge.imgr.declared_vars, 0);
+}
+
 TEST(ReadInput, PmcnfHardAndSoftModes) {
   std::string text = "p pmcnf 4 6\n1 2 0\n" // soft before any mode line
                      "p hard\n1 -2 4 0\n-3 0\n"
