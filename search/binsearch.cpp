@@ -1,5 +1,6 @@
 #include "search/binsearch.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 #include "encodings/cardenc.hpp"
@@ -87,7 +88,8 @@ void BinSearchMaxSATSolver::print_result(long long ub) {
     ZORConfig config;
     set_alternative_cost(config, own_model_, ub); // OPB objective
     std::cout << "o " << ub << "\n" << "s OPTIMUM FOUND\n";
-    mxutils::print_model(std::cout, own_model_, nvars_);
+    mxutils::print_complete_model(
+        std::cout, own_model_, std::max(nvars_, imgr->declared_vars));
   } else {
     std::cout << "Minimum cost of unsatisfied clauses: " << ub << "\n";
   }
