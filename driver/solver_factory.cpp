@@ -9,6 +9,7 @@
 #include "coreguided/zor1.hpp"
 #include "coreguided/zor1_ror.hpp"
 #include "driver/zorapp.hpp"
+#include "search/bcd_no_unit_rv.hpp"
 #include "search/binary_search.hpp"
 #include "search/bitbased_search.hpp"
 #include "search/linear_sat_unsat.hpp"
@@ -16,6 +17,7 @@
 #include "search/model_guided_search.hpp"
 #include "search/binary_search_core.hpp"
 #include "search/group_binary_search_core.hpp"
+#include "search/binary_search_core_disjoint.hpp"
 #include "framework/mxsat_solver.hpp"
 #include "model/runtime_msgs.hpp"
 
@@ -44,6 +46,8 @@ const std::vector<SolverRow> kSolvers = {
   {ZOR_Algorithms::BinarySearchCore,           make<BinarySearchCore>},
   {ZOR_Algorithms::BCNoUnitRV,                 make<BCNoUnitRV>},
   {ZOR_Algorithms::GroupBinarySearchCore,      make<GroupBinarySearchCore>},
+  {ZOR_Algorithms::BinarySearchCoreDisjoint,   make<BinarySearchCoreDisjoint>},
+  {ZOR_Algorithms::BCDNoUnitRV,                make<BCDNoUnitRV>},
 };
 // clang-format on
 

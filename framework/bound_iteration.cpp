@@ -3,6 +3,7 @@
 // SAT call decides it, and the wrapper is reset for the next call. A model
 // that lowers the best cost is kept and reported, so that a time-out or a
 // signal prints the best cost found so far.
+#include <cstdlib>
 #include <iostream>
 
 #include "framework/bound_encoding.hpp"
@@ -22,14 +23,30 @@ int UnsatMaxSATSolverWithBounds::bounded_sat_call(
     TernWrapperSort &sat, BasicClauseSet &bound,
     const std::vector<long long> &rvars, const std::vector<long long> &weights,
     long long k, long long &cost) {
+  clear_bound(bound);
+  add_bound(bound, rvars, weights, k);
+  return sat_call_under_bound(sat, bound, cost);
+}
+
+void UnsatMaxSATSolverWithBounds::clear_bound(BasicClauseSet &bound) {
   detach_clause_set(bound, *clset);
+  bound.top_weight = clset->top_weight;
+  bound.def_cltype = ClauseType::Hard;
+}
+
+void UnsatMaxSATSolverWithBounds::add_bound(
+    BasicClauseSet &bound, const std::vector<long long> &rvars,
+    const std::vector<long long> &weights, long long k) {
   if (ZORConfig::verbosity > 4) {
     std::vector<long long> lits(rvars), ws(weights);
     show_atmost_constraint(lits, ws, k);
   }
-  bound.top_weight = clset->top_weight;
-  bound.def_cltype = ClauseType::Hard;
   encode_cost_bound(*imgr, bound, rvars, weights, k);
+}
+
+int UnsatMaxSATSolverWithBounds::sat_call_under_bound(TernWrapperSort &sat,
+                                                      BasicClauseSet &bound,
+                                                      long long &cost) {
   attach_clause_set(bound, *clset);
   sat.init();
   int res = sat.run_sat_solver();
@@ -75,4 +92,28 @@ void UnsatMaxSATSolverWithBounds::keep_bound_model(
   for (std::size_t v = 1; v <= bmodel.size(); ++v)
     (*model)[v] = bmodel[v - 1] ? 1 : -1;
   keep_model_if_better(cost);
+}
+
+void UnsatMaxSATSolverWithBounds::settle_relaxation_values() {
+  for (const auto &entry : rvar_cl_map) {
+    long long r = entry.first;
+    BasicClause *c = entry.second;
+    if (r <= 0 || !c)
+      continue;
+    bool sat = false;
+    for (long long l : c->lits) {
+      std::size_t v = static_cast<std::size_t>(std::llabs(l));
+      if (static_cast<long long>(v) == r)
+        continue;
+      long long val = v < model->size() ? (*model)[v] : 0;
+      if ((l > 0 && val > 0) || (l < 0 && val < 0)) {
+        sat = true;
+        break;
+      }
+    }
+    std::size_t idx = static_cast<std::size_t>(r);
+    if (model->size() <= idx)
+      model->resize(idx + 1, 0);
+    (*model)[idx] = sat ? -1 : 1;
+  }
 }

@@ -225,6 +225,16 @@ public:
                        const std::vector<long long> &rvars,
                        const std::vector<long long> &weights, long long k,
                        long long &cost);
+  // The same step in three parts, for searches that put several bounds
+  // (one per core) into one bound set: clear_bound takes the previous
+  // clauses out of the input set and releases them, add_bound encodes one
+  // more bound into the set, sat_call_under_bound attaches the set and runs
+  // the SAT call (model cost and kept model as above).
+  void clear_bound(BasicClauseSet &bound);
+  void add_bound(BasicClauseSet &bound, const std::vector<long long> &rvars,
+                 const std::vector<long long> &weights, long long k);
+  int sat_call_under_bound(TernWrapperSort &sat, BasicClauseSet &bound,
+                           long long &cost);
   // Empties the core, resets the wrapper and, unless the search leaves the
   // time-out to the driver's alarm, tests the CPU time.
   void finish_sat_call(TernWrapperSort &sat, bool check_cpu = true);
@@ -240,6 +250,10 @@ public:
   // for variable v) and keeps it as for a SAT answer: cost is the weight of
   // the soft clauses it falsifies.
   void keep_bound_model(const std::vector<bool> &bmodel, long long cost);
+  // Sets every relaxation variable in the model vector to whether the
+  // model falsifies the clause's other literals, so that a kept model taken
+  // before some clauses were relaxed still tells which clauses it falsifies.
+  void settle_relaxation_values();
 
   // The best cost a model reached in this solve (LLONG_MAX: none yet) and
   // that model.

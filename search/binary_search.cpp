@@ -16,6 +16,21 @@ long long BinarySearch::compute_nu(long long lambda, long long mu) {
   return lambda / 2 + mu / 2 + ((lambda % 2 + mu % 2) / 2);
 }
 
+long long BinarySearch::biased_nu(long long lambda, long long mu,
+                                  unsigned sat, unsigned unsat) {
+  long long d;
+  if (__builtin_sub_overflow(mu, lambda, &d))
+    d = LLONG_MAX;
+  if (d < 2)
+    return mu;
+  double s = sat, u = unsat;
+  double q = s < u ? 1.0 - s / u : u / s;
+  double x = static_cast<double>(d) * q + static_cast<double>(lambda);
+  // Truncation toward zero; q <= 1 keeps d * q + lambda at most mu.
+  long long nu = x >= static_cast<double>(mu) ? mu : static_cast<long long>(x);
+  return nu > lambda + 1 ? nu - 1 : nu;
+}
+
 long long BinarySearch::next_nu(long long lambda, long long mu,
                                 std::size_t nrvars) {
   long long nu = compute_nu(lambda, mu);

@@ -18,6 +18,12 @@ public:
   // The value tested between lambda and mu.
   virtual long long compute_nu(long long lambda, long long mu);
 
+  // The value between lambda and mu skewed by the answers so far: toward
+  // mu after more unsatisfiable answers (unsat), toward lambda after more
+  // satisfiable ones (sat).
+  static long long biased_nu(long long lambda, long long mu, unsigned sat,
+                             unsigned unsat);
+
 protected:
   // The next value to test; the alternating search overrides it.
   virtual long long next_nu(long long lambda, long long mu,

@@ -11,17 +11,7 @@
 long long BinarySearchCore::computeMiddle(long long lambda, long long mu) {
   if (ZORConfig::middle_type != MiddleType::Biased)
     return compute_nu(lambda, mu);
-  long long d;
-  if (__builtin_sub_overflow(mu, lambda, &d))
-    d = LLONG_MAX;
-  if (d < 2)
-    return mu;
-  double s = sat_count_, u = unsat_count_;
-  double q = s < u ? 1.0 - s / u : u / s;
-  double x = static_cast<double>(d) * q + static_cast<double>(lambda);
-  // Truncation toward zero; q <= 1 keeps d * q + lambda at most mu.
-  long long nu = x >= static_cast<double>(mu) ? mu : static_cast<long long>(x);
-  return nu > lambda + 1 ? nu - 1 : nu;
+  return biased_nu(lambda, mu, sat_count_, unsat_count_);
 }
 
 void BinarySearchCore::update_hardening_rule(std::vector<BasicClause *> &cls,
