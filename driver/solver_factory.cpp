@@ -18,6 +18,9 @@
 #include "search/binary_search_core.hpp"
 #include "search/group_binary_search_core.hpp"
 #include "search/binary_search_core_disjoint.hpp"
+#include "search/binary_search_core_disjoint2.hpp"
+#include "search/binary_search_core_disjoint2_strat.hpp"
+#include "search/mg_bcd2.hpp"
 #include "framework/mxsat_solver.hpp"
 #include "model/runtime_msgs.hpp"
 
@@ -48,6 +51,9 @@ const std::vector<SolverRow> kSolvers = {
   {ZOR_Algorithms::GroupBinarySearchCore,      make<GroupBinarySearchCore>},
   {ZOR_Algorithms::BinarySearchCoreDisjoint,   make<BinarySearchCoreDisjoint>},
   {ZOR_Algorithms::BCDNoUnitRV,                make<BCDNoUnitRV>},
+  {ZOR_Algorithms::BinarySearchCoreDisjoint2,  make<BinarySearchCoreDisjoint2>},
+  {ZOR_Algorithms::BinarySearchCoreDisjoint2Strat, make<BinarySearchCoreDisjoint2Strat>},
+  {ZOR_Algorithms::ModelGuidedBCD2,            make<ModelGuidedBCD2>},
 };
 // clang-format on
 

@@ -62,6 +62,32 @@ long long Subsetsum::solve(const std::vector<long long> &weights,
   return -1;
 }
 
+bool Subsetsum::sums_below(const std::vector<long long> &weights,
+                           long long bound, std::size_t cap,
+                           std::set<long long> &sums) {
+  sums.clear();
+  if (bound <= 0)
+    return true;
+  sums.insert(0);
+  std::vector<long long> grown;
+  for (long long w : weights) {
+    if (w <= 0)
+      continue;
+    grown.clear();
+    for (long long s : sums) {
+      long long t;
+      if (__builtin_add_overflow(s, w, &t) || t >= bound)
+        break; // members ascend: every later t is larger
+      if (!sums.count(t))
+        grown.push_back(t);
+    }
+    sums.insert(grown.begin(), grown.end());
+    if (sums.size() > cap)
+      return false;
+  }
+  return true;
+}
+
 void Subsetsum::show_vector(std::vector<int> &v) {
   std::cout << "c";
   for (int x : v)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <set>
 #include <vector>
 
 class Subsetsum {
@@ -14,6 +15,14 @@ public:
   // that the true answer can have (k + 1, at least the smallest weight), so
   // a search that steps to it never steps over the optimum.
   long long solve(const std::vector<long long> &weights, long long k);
+
+  // Every subset sum of the weights (each used at most once) below bound,
+  // the empty sum 0 included, into sums. Returns false, with sums
+  // incomplete, when they would number more than cap: many distinct large
+  // weights have exponentially many sums.
+  static bool sums_below(const std::vector<long long> &weights,
+                         long long bound, std::size_t cap,
+                         std::set<long long> &sums);
 
   void show_vector(std::vector<int> &v);
   void show_vector(std::vector<bool> &v);

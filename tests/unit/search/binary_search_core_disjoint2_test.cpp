@@ -1,0 +1,122 @@
+// The second disjoint-core search's arithmetic on its worked values: test
+// values under the three middle rules, the next reachable lower bound, a
+// core of forty large distinct weights, the stop test and the weight
+// groups of the stratified form.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+
+#include "model/zor_config.hpp"
+#include "search/binary_search_core_disjoint2.hpp"
+#include "search/binary_search_core_disjoint2_strat.hpp"
+
+namespace {
+
+std::vector<long long> forty_weights() {
+  std::vector<long long> w;
+  for (long long i = 1; i <= 40; ++i)
+    w.push_back(1000000000 + i * i * 7919 + i * 104729);
+  return w;
+}
+
+struct Middle : ::testing::Test {
+  void TearDown() override { ZORConfig::middle_type = MiddleType::Value; }
+  BinarySearchCoreDisjoint2 s;
+};
+
+TEST_F(Middle, BoundsCloserThanTwoGiveTheLowerBound) {
+  std::vector<long long> w{3, 5};
+  for (MiddleType t : {MiddleType::Value, MiddleType::Order, MiddleType::Biased}) {
+    ZORConfig::middle_type = t;
+    EXPECT_EQ(s.computeMiddle(w, 4, 4), 4);
+    EXPECT_EQ(s.computeMiddle(w, 4, 5), 4);
+  }
+}
+
+TEST_F(Middle, ValueOrderAndBiased) {
+  std::vector<long long> w{3, 5};
+  ZORConfig::middle_type = MiddleType::Value;
+  EXPECT_EQ(s.computeMiddle(w, 0, 9), 4);
+  EXPECT_EQ(s.computeMiddle(w, -1, 2), 0); // floor of 1/2
+  ZORConfig::middle_type = MiddleType::Order;
+  EXPECT_EQ(s.computeMiddle(w, 0, 9), 3); // lower median of 0, 3, 5, 8
+  EXPECT_EQ(s.computeMiddle(w, 3, 9), 5); // median of 3, 5, 8
+  std::vector<long long> equal{4, 4, 4};
+  EXPECT_EQ(s.computeMiddle(equal, 0, 9), 4); // equal weights: the value
+  ZORConfig::middle_type = MiddleType::Biased;
+  EXPECT_EQ(s.computeMiddle(w, 0, 9), 4); // q = 1/2
+  EXPECT_EQ(s.computeMiddle(w, 0, 3), 1); // 1.5 truncated
+}
+
+TEST_F(Middle, BiasedAtTheUpperBoundTestsOneLess) {
+  // Many unsatisfiable answers push q to 1: m would be ub.
+  ZORConfig::middle_type = MiddleType::Biased;
+  struct Counted : BinarySearchCoreDisjoint2 {
+    Counted() { unsat_count_ = 1000000; }
+  } c;
+  std::vector<long long> w{3, 5};
+  EXPECT_EQ(c.computeMiddle(w, 0, 9), 8);
+}
+
+TEST_F(Middle, RefineBoundJumpsToTheNextReachableCost) {
+  std::vector<long long> equal{4, 4, 4}, two{2, 3}, one{7};
+  long long lb = 5, ub = 12;
+  EXPECT_EQ(s.refine_bound(equal, lb, ub), 8);
+  lb = 3, ub = 10;
+  EXPECT_EQ(s.refine_bound(two, lb, ub), 5);
+  lb = 5, ub = 5;
+  EXPECT_EQ(s.refine_bound(two, lb, ub), 5); // nothing below ub
+  lb = 20, ub = 30;
+  EXPECT_EQ(s.refine_bound(one, lb, ub), 7); // one weight: itself
+  EXPECT_EQ(s.sss(two, -1, 10), 0);          // the empty sum
+}
+
+TEST_F(Middle, FortyLargeWeightsFallBackAndComplete) {
+  std::vector<long long> w = forty_weights();
+  auto start = std::chrono::steady_clock::now();
+  ZORConfig::middle_type = MiddleType::Order;
+  long long lb = 5000000000, ub = 30000000000;
+  EXPECT_EQ(s.computeMiddle(w, lb, ub), (lb + ub) / 2);
+  EXPECT_EQ(s.refine_bound(w, lb, ub), lb + 1);
+  // Just above 0 the fallback is exact: the lightest weight.
+  long long low = 0, high = 1500000000;
+  EXPECT_EQ(s.refine_bound(w, low, high), w.front());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(BinarySearchCoreDisjoint2, StopWhenLowerUpperAndGlobalBoundsMeet) {
+  BinarySearchCoreDisjoint2 s;
+  std::vector<long long> rv{11, 12}, ws{2, 3};
+  Core a(rv, ws, 2), b(rv, ws, 2);
+  a.set_lambda(2), a.set_epsilon(2);
+  b.set_lambda(3), b.set_epsilon(3);
+  std::vector<Core *> cores{&a, &b};
+  long long ub = 5;
+  EXPECT_TRUE(s.stop_condition(cores, ub));
+  ub = 6;
+  EXPECT_FALSE(s.stop_condition(cores, ub));
+  b.set_epsilon(1); // below its lambda: an invariant is broken
+  ub = 5;
+  EXPECT_FALSE(s.stop_condition(cores, ub));
+  std::vector<Core *> none;
+  ub = 0;
+  EXPECT_TRUE(s.stop_condition(none, ub));
+}
+
+TEST(BinarySearchCoreDisjoint2Strat, WeightGroupsAverageAboveOneAndAQuarter) {
+  double alpha;
+  std::vector<long long> levels{1, 5, 10};
+  EXPECT_EQ(BinarySearchCoreDisjoint2Strat::group_start(
+                levels, {{1, 1}, {5, 3}, {10, 1}}, alpha),
+            1u); // 10 alone averages 1, with 5 it averages 2
+  EXPECT_DOUBLE_EQ(alpha, 2.0);
+  EXPECT_EQ(BinarySearchCoreDisjoint2Strat::group_start(
+                levels, {{1, 1}, {5, 1}, {10, 2}}, alpha),
+            2u);
+  EXPECT_EQ(BinarySearchCoreDisjoint2Strat::group_start(
+                levels, {{1, 1}, {5, 1}, {10, 1}}, alpha),
+            0u);
+}
+
+} // namespace
