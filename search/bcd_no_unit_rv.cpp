@@ -9,13 +9,10 @@
 
 long long BCDNoUnitRV::solve() {
   std::cout << "c bcdnur" << std::endl;
-  clear_cores();
-  core_bound_.clear_direct();
+  reset_search();
   unit_map_.clear();
   aside_units_.clear();
   settled_weights_.clear();
-  best_cost = LLONG_MAX;
-  best_model.clear();
   long long count = 0, lb = -1, ub = -1, units = 0;
   TernWrapperSort sat(*imgr, *clset, *model, core);
   pairs_ = preprocessUnits(units);
@@ -155,11 +152,8 @@ void BCDNoUnitRV::relax_core_clauses(std::vector<BasicClause *> &cls,
       units.push_back(c);
       continue;
     }
-    long long r = get_unique_relax_var(c);
-    if (r == 0)
-      r = add_relaxation_var(c);
-    rlits.push_back(r);
-    weights.push_back(c->weight);
+    std::vector<BasicClause *> one{c};
+    UnsatMaxSATSolver::relax_core_clauses(one, set, rlits, weights);
   }
   for (BasicClause *c : units)
     set_unit_aside(c);

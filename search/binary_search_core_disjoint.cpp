@@ -7,24 +7,10 @@
 #include <set>
 
 #include "encodings/pbenc.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
-
-namespace {
-long long sat_add(long long a, long long b) {
-  long long r;
-  if (!__builtin_add_overflow(a, b, &r))
-    return r;
-  return b > 0 ? LLONG_MAX : LLONG_MIN;
-}
-long long sat_sub(long long a, long long b) {
-  long long r;
-  if (!__builtin_sub_overflow(a, b, &r))
-    return r;
-  return b < 0 ? LLONG_MAX : LLONG_MIN;
-}
-} // namespace
 
 BinarySearchCoreDisjoint::~BinarySearchCoreDisjoint() { clear_cores(); }
 
@@ -34,15 +20,25 @@ void BinarySearchCoreDisjoint::clear_cores() {
   cores_.clear();
 }
 
-long long BinarySearchCoreDisjoint::solve() {
+void BinarySearchCoreDisjoint::reset_search() {
   clear_cores();
   core_bound_.clear_direct();
   best_cost = LLONG_MAX;
   best_model.clear();
+}
+
+bool BinarySearchCoreDisjoint::start_search(TernWrapperSort &sat,
+                                            long long &count, long long &lb,
+                                            long long &ub) {
+  reset_search();
+  compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
+  return ub != -1;
+}
+
+long long BinarySearchCoreDisjoint::solve() {
   long long count = 0, lb = -1, ub = -1;
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
-  if (ub == -1)
+  if (!start_search(sat, count, lb, ub))
     return -1;
   std::cout << "c o " << ub << std::endl;
   hardening(cores_, *imgr, *clset, lb, ub);
@@ -79,6 +75,14 @@ void BinarySearchCoreDisjoint::take_model(long long cost, long long &ub) {
   ++sat_count_;
   if (ZORConfig::verbosity > 1)
     std::cout << "c Sat instance" << std::endl;
+  report_model_cost(cost, ub);
+  for (Core *k : cores_)
+    k->set_mu(core_cost(*k));
+  bounds_changed_ = true;
+}
+
+void BinarySearchCoreDisjoint::report_model_cost(long long cost,
+                                                 long long &ub) {
   if (ub <= cost) {
     std::cout << "c Costs - Assig: " << cost << " - Global UB: " << ub;
   } else {
@@ -86,19 +90,23 @@ void BinarySearchCoreDisjoint::take_model(long long cost, long long &ub) {
     std::cout << "c o " << cost;
   }
   std::cout << std::endl;
-  for (Core *k : cores_)
-    k->set_mu(core_cost(*k));
-  bounds_changed_ = true;
+}
+
+void BinarySearchCoreDisjoint::sort_core(std::vector<BasicClause *> &unrelaxed,
+                                         std::vector<Core *> &joint) {
+  std::vector<long long> old_vars;
+  split_core(old_vars, unrelaxed);
+  // The hard clauses are satisfiable and a bound alone is met with its
+  // variables false, so a core always holds a soft clause.
+  if (old_vars.empty() && unrelaxed.empty())
+    Abort("Unsatisfiable core without soft clauses");
+  detect_joint_cores(cores_, joint, old_vars);
 }
 
 void BinarySearchCoreDisjoint::take_core(long long ub) {
-  std::vector<long long> old_vars;
   std::vector<BasicClause *> unrelaxed;
-  split_core(old_vars, unrelaxed);
-  if (old_vars.empty() && unrelaxed.empty())
-    Abort("Unsatisfiable core without soft clauses");
   std::vector<Core *> joint;
-  detect_joint_cores(cores_, joint, old_vars);
+  sort_core(unrelaxed, joint);
   if (unrelaxed.empty() && joint.size() == 1) {
     Core *k = joint.front();
     long long delta = k->get_lambda() == -1
@@ -175,16 +183,26 @@ long long BinarySearchCoreDisjoint::best_result(long long ub) {
   return best_cost;
 }
 
-void BinarySearchCoreDisjoint::compute_initial_bounds(
+bool BinarySearchCoreDisjoint::take_initial_bounds(
     IDManager &imgr, BasicClauseSet &set, TernWrapperSort &sat,
     std::vector<long long> &model, std::vector<BasicClause *> &core,
     long long &count, long long &lb, long long &ub) {
   std::vector<bool> bmodel;
   set_initial_bounds(imgr, set, sat, model, bmodel, core, count, cores_, lb,
                      ub);
+  if (ub == -1 || bmodel.empty())
+    return false;
+  keep_bound_model(bmodel, ub);
+  return true;
+}
+
+void BinarySearchCoreDisjoint::compute_initial_bounds(
+    IDManager &imgr, BasicClauseSet &set, TernWrapperSort &sat,
+    std::vector<long long> &model, std::vector<BasicClause *> &core,
+    long long &count, long long &lb, long long &ub) {
+  take_initial_bounds(imgr, set, sat, model, core, count, lb, ub);
   if (ub == -1)
     return;
-  keep_bound_model(bmodel, ub);
   if (ZORConfig::upper_bound != BoundMode::Mode0)
     upper_bound_refinement_r2_s62(imgr, set, cores_);
   for (Core *k : cores_) {

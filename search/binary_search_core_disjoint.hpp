@@ -66,12 +66,32 @@ public:
   unsigned unsat_count() const { return unsat_count_; }
 
 protected:
+  // Forgets the cores, the per-core bounds and the kept model of an earlier
+  // run, then computes the initial bounds; false when the hard clauses are
+  // unsatisfiable.
+  bool start_search(TernWrapperSort &sat, long long &count, long long &lb,
+                    long long &ub);
+  // The same reset alone.
+  void reset_search();
   // The core loop from the first per-core bounds to the stop; returns the
   // best cost, its model in the model vector.
   long long search_cores(TernWrapperSort &sat, long long &count,
                          long long &ub);
+  // The initial bounds with the lower-bound pass's cores as the core list;
+  // the upper bound's model is kept. Returns whether there was one.
+  bool take_initial_bounds(IDManager &imgr, BasicClauseSet &set,
+                           TernWrapperSort &sat, std::vector<long long> &model,
+                           std::vector<BasicClause *> &core, long long &count,
+                           long long &lb, long long &ub);
+  // A model of cost `cost`: "c o " and the new ub when it is better,
+  // otherwise the line comparing it with ub.
+  void report_model_cost(long long cost, long long &ub);
   // A satisfiable answer of cost `cost`: the global bound and each core's mu.
   void take_model(long long cost, long long &ub);
+  // The core's soft clauses without a relaxation variable (unrelaxed) and
+  // the cores that its relaxed ones touch (joint).
+  void sort_core(std::vector<BasicClause *> &unrelaxed,
+                 std::vector<Core *> &joint);
   // An unsatisfiable answer: raise the one touched core or merge.
   void take_core(long long ub);
   // The variables of the core's relaxed soft clauses (old) and its soft

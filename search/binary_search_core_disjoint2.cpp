@@ -6,23 +6,12 @@
 #include <set>
 
 #include "framework/subsetsum_dp.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
 namespace {
-long long sat_add(long long a, long long b) {
-  long long r;
-  if (!__builtin_add_overflow(a, b, &r))
-    return r;
-  return b > 0 ? LLONG_MAX : LLONG_MIN;
-}
-long long sat_sub(long long a, long long b) {
-  long long r;
-  if (!__builtin_sub_overflow(a, b, &r))
-    return r;
-  return b < 0 ? LLONG_MAX : LLONG_MIN;
-}
 // floor((a + b) / 2) without overflow.
 long long floor_mid(long long a, long long b) {
   return (a >> 1) + (b >> 1) + (a & b & 1);
@@ -34,14 +23,9 @@ const BinarySearchCoreDisjoint2::Trace BinarySearchCoreDisjoint2::kTrace = {
 
 long long BinarySearchCoreDisjoint2::solve() {
   std::cout << "c bcd2" << std::endl;
-  clear_cores();
-  core_bound_.clear_direct();
-  best_cost = LLONG_MAX;
-  best_model.clear();
   long long count = 0, lb = -1, ub = -1;
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
-  if (ub == -1)
+  if (!start_search(sat, count, lb, ub))
     return -1;
   std::cout << "c o " << ub << std::endl;
   hardening(cores_, *imgr, *clset, lb, ub);
@@ -53,13 +37,7 @@ long long BinarySearchCoreDisjoint2::solve() {
     long long cost = 0;
     if (bounded_iteration(sat, count, ub, cost, kTrace) == 10) {
       kept_model_ = *model;
-      if (cost < ub) {
-        ub = cost;
-        std::cout << "c o " << cost << std::endl;
-      } else {
-        std::cout << "c Costs - Assig: " << cost << " - Global UB: " << ub
-                  << std::endl;
-      }
+      report_model_cost(cost, ub);
       refresh_epsilons(kept_model_);
       bounds_changed_ = true;
     } else {
@@ -82,15 +60,11 @@ void BinarySearchCoreDisjoint2::compute_initial_bounds(
     IDManager &imgr, BasicClauseSet &set, TernWrapperSort &sat,
     std::vector<long long> &model, std::vector<BasicClause *> &core,
     long long &count, long long &lb, long long &ub) {
-  std::vector<bool> bmodel;
-  set_initial_bounds(imgr, set, sat, model, bmodel, core, count, cores_, lb,
-                     ub);
-  if (ub == -1)
-    return;
-  if (bmodel.empty())
-    model.assign(1, 0);
-  else
-    keep_bound_model(bmodel, ub);
+  if (!take_initial_bounds(imgr, set, sat, model, core, count, lb, ub)) {
+    if (ub == -1)
+      return;
+    model.clear(); // no model: every epsilon is its weight + 1
+  }
   for (Core *k : cores_)
     update_core_epsilon(*k, model);
   kept_model_ = model;
@@ -166,13 +140,9 @@ void BinarySearchCoreDisjoint2::end_iteration(double start, const Trace &t) {
 
 long long BinarySearchCoreDisjoint2::take_core2(std::vector<long long> &eps,
                                                 const Trace &t) {
-  std::vector<long long> old_vars;
   std::vector<BasicClause *> unrelaxed;
-  split_core(old_vars, unrelaxed);
-  if (old_vars.empty() && unrelaxed.empty())
-    Abort("Unsatisfiable core without soft clauses");
   std::vector<Core *> joint;
-  detect_joint_cores(cores_, joint, old_vars);
+  sort_core(unrelaxed, joint);
   if (ZORConfig::verbosity > t.counters)
     std::cout << "c #unrelaxed:" << unrelaxed.size()
               << " #subC:" << joint.size() << std::endl;
@@ -380,15 +350,21 @@ long long BinarySearchCoreDisjoint2::sss(std::vector<long long> &weights,
   return s < 0 || s > ub ? ub : s;
 }
 
-bool BinarySearchCoreDisjoint2::stop_condition(std::vector<Core *> &cores,
-                                               long long &ub) {
-  long long l = 0, e = 0;
+void BinarySearchCoreDisjoint2::sum_bounds(std::vector<Core *> &cores,
+                                           long long &l, long long &e) {
+  l = e = 0;
   for (Core *k : cores) {
     l = sat_add(l, k->get_lambda());
     e = sat_add(e, k->get_epsilon());
     if (k->get_lambda() > k->get_epsilon())
       std::cout << "c ERROR:: Disjoint Core breaks invariant !" << std::endl;
   }
+}
+
+bool BinarySearchCoreDisjoint2::stop_condition(std::vector<Core *> &cores,
+                                               long long &ub) {
+  long long l, e;
+  sum_bounds(cores, l, e);
   std::cout << "c sums l:" << l << " e:" << e << " u:" << ub << std::endl;
   if (e < l || ub < e) {
     std::cout << "c ERROR:: Global Invariant broken !" << std::endl;

@@ -87,6 +87,9 @@ protected:
   // formula) set to satisfy it, so that the model's cost is the same for
   // every reader of the model.
   long long falsified_outside(const std::vector<BasicClause *> &cls);
+  // l and e: the sums of the cores' lambdas and epsilons; a core whose
+  // lambda exceeds its epsilon is reported.
+  void sum_bounds(std::vector<Core *> &cores, long long &l, long long &e);
   // Detaches the per-core bounds and hardens with lb and ub.
   void harden_now(long long lb, long long ub);
   void print_clause(BasicClause *c);

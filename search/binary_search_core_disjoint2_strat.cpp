@@ -4,6 +4,7 @@
 #include <climits>
 #include <iostream>
 
+#include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
@@ -13,28 +14,17 @@ namespace {
 // cores (from 5), the formula and the core's clauses (above 14).
 const BinarySearchCoreDisjoint2::Trace kStratTrace = {1, 4, 9, 14, 14};
 
-long long sat_add(long long a, long long b) {
-  long long r;
-  if (!__builtin_add_overflow(a, b, &r))
-    return r;
-  return b > 0 ? LLONG_MAX : LLONG_MIN;
-}
 } // namespace
 
 long long BinarySearchCoreDisjoint2Strat::solve() {
   std::cout << "c bcd2strat" << std::endl;
-  clear_cores();
-  core_bound_.clear_direct();
-  best_cost = LLONG_MAX;
-  best_model.clear();
   out_order_.clear();
   counts_.clear();
   levels_.clear();
   long long count = 0, lb = 0, ub = -1;
   sat_count_ = unsat_count_ = 1;
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
-  if (ub == -1)
+  if (!start_search(sat, count, lb, ub))
     return -1;
   std::cout << "o " << ub << std::endl;
   hardening(cores_, *imgr, *clset, lb, ub);
@@ -254,13 +244,8 @@ bool BinarySearchCoreDisjoint2Strat::stop_condition(unsigned int outside,
                                                     std::vector<Core *> &cores,
                                                     long long &ub,
                                                     long long &inSoftUB) {
-  long long l = 0, e = 0;
-  for (Core *k : cores) {
-    l = sat_add(l, k->get_lambda());
-    e = sat_add(e, k->get_epsilon());
-    if (k->get_lambda() > k->get_epsilon())
-      std::cout << "c ERROR:: Disjoint Core breaks invariant !" << std::endl;
-  }
+  long long l, e;
+  sum_bounds(cores, l, e);
   std::cout << "c sums l:" << l << " e:" << e << " u:" << ub
             << " (inSoftUB:" << inSoftUB << ")" << std::endl;
   if (e < l || ub < e)

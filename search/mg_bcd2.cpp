@@ -4,6 +4,7 @@
 #include <climits>
 #include <iostream>
 
+#include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
@@ -13,25 +14,14 @@ namespace {
 // (from 5).
 const BinarySearchCoreDisjoint2::Trace kGuidedTrace = {1, 4, 9, 19, 9};
 
-long long sat_add(long long a, long long b) {
-  long long r;
-  if (!__builtin_add_overflow(a, b, &r))
-    return r;
-  return b > 0 ? LLONG_MAX : LLONG_MIN;
-}
 } // namespace
 
 long long ModelGuidedBCD2::solve() {
   std::cout << "c mg-bcd2" << std::endl;
-  clear_cores();
-  core_bound_.clear_direct();
-  best_cost = LLONG_MAX;
-  best_model.clear();
   aside_.clear();
   long long count = 0, lb = -1, ub = -1;
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
-  if (ub == -1)
+  if (!start_search(sat, count, lb, ub))
     return -1;
   std::cout << "c o " << ub << std::endl;
   mg_model_ = *model;
@@ -64,13 +54,7 @@ long long ModelGuidedBCD2::solve() {
       model_accepted_ = aside_.size() == before;
       if (model_accepted_) {
         mg_model_ = *model;
-        if (cost < ub) {
-          ub = cost;
-          std::cout << "c o " << cost << std::endl;
-        } else {
-          std::cout << "c Costs - Assig: " << cost << " - Global UB: " << ub
-                    << std::endl;
-        }
+        report_model_cost(cost, ub);
       }
       refresh_epsilons(mg_model_);
       harden_now(lb, ub);
