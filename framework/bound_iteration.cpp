@@ -17,6 +17,7 @@ void UnsatMaxSATSolverWithBounds::reset() {
   UnsatMaxSATSolver::reset();
   best_cost = LLONG_MAX;
   best_model.clear();
+  settled_cost = 0;
 }
 
 int UnsatMaxSATSolverWithBounds::bounded_sat_call(
@@ -76,7 +77,9 @@ void UnsatMaxSATSolverWithBounds::keep_model_if_better(long long cost) {
     return;
   best_cost = cost;
   best_model = *model;
-  ZORToolObjects::report_cost(cost);
+  long long total;
+  if (!__builtin_add_overflow(cost, settled_cost, &total))
+    ZORToolObjects::report_cost(total);
 }
 
 void UnsatMaxSATSolverWithBounds::restore_best_model() {

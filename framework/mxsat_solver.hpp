@@ -255,6 +255,9 @@ public:
   // before some clauses were relaxed still tells which clauses it falsifies.
   void settle_relaxation_values();
 
+  // Cost that the search settled before it began and leaves out of its own
+  // costs; added to the costs reported to the time-out and signal path.
+  long long settled_cost = 0;
   // The best cost a model reached in this solve (LLONG_MAX: none yet) and
   // that model.
   long long best_cost = LLONG_MAX;

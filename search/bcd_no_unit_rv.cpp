@@ -16,6 +16,7 @@ long long BCDNoUnitRV::solve() {
   long long count = 0, lb = -1, ub = -1, units = 0;
   TernWrapperSort sat(*imgr, *clset, *model, core);
   pairs_ = preprocessUnits(units);
+  settled_cost = units;
   long long result = -1;
   if (soft_count_ == 0) {
     sat.init();
