@@ -10,6 +10,7 @@
 #include "model/zor_config.hpp"
 #include "search/binary_search_core_disjoint2.hpp"
 #include "search/binary_search_core_disjoint2_strat.hpp"
+#include "tests/unit/search/loaded_search.hpp"
 
 namespace {
 
@@ -120,3 +121,108 @@ TEST(BinarySearchCoreDisjoint2Strat, WeightGroupsAverageAboveOneAndAQuarter) {
 }
 
 } // namespace
+
+namespace bcd2_steps {
+
+using namespace small;
+
+// The second search with its unsatisfiable-answer step open.
+struct Open : BinarySearchCoreDisjoint2 {
+  using BinarySearchCoreDisjoint2::kept_model_;
+  using BinarySearchCoreDisjoint2::take_core2;
+  static constexpr Trace kQuiet = {99, 99, 99, 99, 99};
+};
+
+// Soft units (x1) .. (x4) of weights 2, 3, 4, 5 and (-x1) weight 6.
+Instance four_units() {
+  Instance in;
+  in.nvars = 4;
+  in.top = 100;
+  in.clauses = {{2, {1}}, {3, {2}}, {4, {3}}, {5, {4}}, {6, {-1}}};
+  return in;
+}
+
+TEST(BinarySearchCoreDisjoint2, EpsilonCountsClausesNoOtherLiteralSatisfies) {
+  Loaded<Open> l(four_units());
+  std::vector<BasicClause *> cls{l.clause({1}), l.clause({-1}),
+                                 l.clause({2})};
+  std::vector<long long> rv, ws;
+  l.s.relax_core_clauses(cls, l.set, rv, ws);
+  Core *k = l.add_core(rv, ws, 2, 12);
+  // x1 true, x2 false; every relaxation variable true.
+  std::vector<long long> m(l.imgr.top_id + 1, 1);
+  m[2] = -1;
+  l.s.update_core_epsilon(*k, m);
+  EXPECT_EQ(k->get_epsilon(), 9); // (-x1) and (x2), not (x1)
+  std::vector<long long> empty;
+  l.s.update_core_epsilon(*k, empty);
+  EXPECT_EQ(k->get_epsilon(), 12); // no model: the weight + 1
+}
+
+TEST(BinarySearchCoreDisjoint2, MergeStartsAboveWhatTheTouchedCoresProved) {
+  Loaded<Open> l(four_units());
+  ZORConfig::hardening_rule = true;
+  std::vector<BasicClause *> a{l.clause({1}), l.clause({2})},
+      b{l.clause({3})};
+  std::vector<long long> ra, wa, rb, wb;
+  l.s.relax_core_clauses(a, l.set, ra, wa);
+  l.s.relax_core_clauses(b, l.set, rb, wb);
+  Core *ka = l.add_core(ra, wa, 2, 6);
+  Core *kb = l.add_core(rb, wb, 4, 5);
+  ka->set_nu(4); // gap 2
+  kb->set_nu(4); // gap 0: the step
+  ka->set_epsilon(5);
+  kb->set_epsilon(4);
+  BasicClause *fresh = l.clause({4});
+  l.s.hardening_map[fresh] = 20;
+  // A core through both cores' clauses and the unrelaxed (x4).
+  l.s.core = {l.clause({1, ra[0]}), l.clause({3, rb[0]}), fresh};
+  l.s.kept_model_.assign(l.imgr.top_id + 1, -1); // every unit false
+  long long delta = l.s.take_core2(l.s.kept_model_, Open::kQuiet);
+  ZORConfig::hardening_rule = false;
+  ASSERT_EQ(l.s.get_cores().size(), 1u);
+  Core *n = l.s.get_cores().front();
+  // Step 0, lambdas 2 + 4: the least sum of 5, 2, 3, 4 from 6 on is 6.
+  EXPECT_EQ(n->get_lambda(), 6);
+  EXPECT_EQ(n->get_epsilon(), 14);
+  EXPECT_EQ(n->get_nu(), -1);
+  EXPECT_EQ(delta, 0);
+  EXPECT_EQ(l.s.hardening_map[fresh], 20); // no rise, no lower entry
+}
+
+TEST(BinarySearchCoreDisjoint2, OneTouchedCoreJumpsToTheNextReachableCost) {
+  Loaded<Open> l(four_units());
+  ZORConfig::hardening_rule = true;
+  std::vector<BasicClause *> cls{l.clause({2}), l.clause({3})};
+  std::vector<long long> rv, ws;
+  l.s.relax_core_clauses(cls, l.set, rv, ws);
+  Core *k = l.add_core(rv, ws, 0, 8);
+  k->set_nu(3);
+  k->set_epsilon(7);
+  for (BasicClause *c : cls)
+    l.s.hardening_map[c] = 10;
+  l.s.core = {l.clause({2, rv[0]})};
+  long long delta = l.s.take_core2(l.s.kept_model_, Open::kQuiet);
+  ZORConfig::hardening_rule = false;
+  EXPECT_EQ(k->get_lambda(), 4); // sums of 3 and 4: 0, 3, 4, 7
+  EXPECT_EQ(delta, 4);
+  for (BasicClause *c : cls)
+    EXPECT_EQ(l.s.hardening_map[c], 6);
+}
+
+TEST(BinarySearchCoreDisjoint2Strat, OutsideClausesStopOnTheInsideCost) {
+  BinarySearchCoreDisjoint2Strat s;
+  std::vector<long long> rv{11}, ws{3};
+  Core k(rv, ws, 3);
+  k.set_lambda(3), k.set_epsilon(3);
+  std::vector<Core *> cores{&k};
+  long long ub = 10, inside = 3;
+  EXPECT_TRUE(s.stop_condition(2, cores, ub, inside));
+  inside = 4;
+  EXPECT_FALSE(s.stop_condition(2, cores, ub, inside));
+  EXPECT_FALSE(s.stop_condition(0, cores, ub, inside)); // ub 10 is not 3
+  ub = 3;
+  EXPECT_TRUE(s.stop_condition(0, cores, ub, inside));
+}
+
+} // namespace bcd2_steps

@@ -8,41 +8,11 @@
 #include "model/zor_config.hpp"
 #include "search/bcd_no_unit_rv.hpp"
 #include "search/binary_search_core_disjoint.hpp"
-#include "tests/tools/lib/small_instance.hpp"
+#include "tests/unit/search/loaded_search.hpp"
 
 namespace {
 
 using namespace small;
-
-// A search bound to a loaded instance, with its protected state open.
-template <typename Search> struct Bound : Search {
-  using Search::core_bound_;
-  using Search::cores_;
-  using Search::take_core;
-};
-
-template <typename Search> struct Loaded {
-  explicit Loaded(const Instance &in) {
-    load(in, imgr, set);
-    s.init(imgr, set, model);
-  }
-  ~Loaded() { set.clear_direct(); }
-  BasicClause *clause(LitVector lits) {
-    return ClauseRegistry::clreg_instance.create_clause(lits);
-  }
-  Core *add_core(std::vector<long long> rv, std::vector<long long> ws,
-                 long long lambda, long long mu) {
-    Core *k = new Core(rv, ws, 1);
-    k->set_lambda(lambda);
-    k->set_mu(mu);
-    s.cores_.push_back(k);
-    return k;
-  }
-  IDManager imgr;
-  BasicClauseSet set;
-  std::vector<long long> model;
-  Bound<Search> s;
-};
 
 Instance three_clauses() {
   // (a r1) weight 2, (-a r2) weight 3, (b r3) weight 4 once relaxed.
