@@ -20,13 +20,16 @@ long long PM2::solve() {
   std::vector<Core *> cores;
   TernWrapperSort sat(*imgr, *clset, *model, core);
   set_initial_bounds(*imgr, *clset, sat, *model, core, count, cores, lb, ub);
-  initialize_pm2_heuristic(cores);
   if (ub == -1)
     return -1;
   long long lambda = lb >= 0 ? lb : 0;
   relax_all_soft_clauses_unrelaxed(*clset);
+  // The bound's variables are taken before any at-least constraint exists:
+  // at least one of {r} is the clause (r), which is also the relaxed form
+  // of an empty soft clause, and making it hard would take r off the list.
   std::vector<long long> rvars, weights;
   get_relax_vars_and_weights(rvars, weights);
+  initialize_pm2_heuristic(cores);
   for (;;) {
     bound_clset_.top_weight = clset->top_weight;
     bound_clset_.def_cltype = ClauseType::Hard;
