@@ -16,11 +16,10 @@ long long PM2::solve() {
   accept_only_unweighted(*clset);
   // Clauses of weight 0 cost nothing whatever the model.
   ZeroWeightClauses zero(*clset);
-  long long count = 0, lb = -1, ub = -1;
-  std::vector<Core *> cores;
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  set_initial_bounds(*imgr, *clset, sat, *model, core, count, cores, lb, ub);
-  if (ub == -1)
+  std::vector<Core *> cores;
+  long long lb = -1;
+  if (!initial_bounds(sat, cores, lb))
     return -1;
   long long lambda = lb >= 0 ? lb : 0;
   relax_all_soft_clauses_unrelaxed(*clset);
@@ -35,17 +34,12 @@ long long PM2::solve() {
     bound_clset_.def_cltype = ClauseType::Hard;
     encode_cost_bound(*imgr, bound_clset_, rvars, weights, lambda);
     attach_clause_set(bound_clset_, *clset);
-    sat.init();
-    if (sat.run_sat_solver() == 10) {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat instance" << std::endl;
-      sat.reset();
+    if (satisfiable(sat)) {
       ZORToolObjects::report_cost(lambda);
       return lambda;
     }
     if (ZORConfig::verbosity > 1)
       std::cout << "c Unsat instance lambda: " << lambda << std::endl;
-    ++count;
     ++lambda;
     // The bound goes before the at-least constraint comes, so that a clause
     // both share stays in the input set.
@@ -61,6 +55,24 @@ long long PM2::solve() {
     core.clear();
     sat.reset();
   }
+}
+
+bool PM2::initial_bounds(TernWrapperSort &sat, std::vector<Core *> &cores,
+                         long long &lb) {
+  long long count = 0, ub = -1;
+  core.clear();
+  set_initial_bounds(*imgr, *clset, sat, *model, core, count, cores, lb, ub);
+  return ub != -1;
+}
+
+bool PM2::satisfiable(TernWrapperSort &sat) {
+  sat.init();
+  if (sat.run_sat_solver() != 10)
+    return false;
+  if (ZORConfig::verbosity > 1)
+    std::cout << "c Sat instance" << std::endl;
+  sat.reset();
+  return true;
 }
 
 int PM2::pm2_heuristic(const std::set<long long> &core) const {

@@ -30,6 +30,12 @@ public:
   virtual void initialize_pm2_heuristic(std::vector<Core *> &cores);
 
 protected:
+  // The initial bounds on the input set through sat; the lower bound's
+  // cores go to cores. False when the hard clauses are unsatisfiable.
+  bool initial_bounds(TernWrapperSort &sat, std::vector<Core *> &cores,
+                      long long &lb);
+  // One SAT call on the input set through sat; true when satisfiable.
+  bool satisfiable(TernWrapperSort &sat);
   // The relaxation variables of the current core's soft clauses, as a set
   // and in core order (repeats kept). False when the core holds none.
   bool core_relax_vars(std::set<long long> &set, std::vector<long long> &vars);

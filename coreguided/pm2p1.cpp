@@ -15,12 +15,10 @@ long long PM2p1::solve() {
   accept_only_unweighted(*clset);
   // Clauses of weight 0 cost nothing whatever the model.
   ZeroWeightClauses zero(*clset);
-  long long count = 0, lb = -1, ub = -1;
-  std::vector<Core *> cores;
-  core.clear();
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  set_initial_bounds(*imgr, *clset, sat, *model, core, count, cores, lb, ub);
-  if (ub == -1)
+  std::vector<Core *> cores;
+  long long lb = -1;
+  if (!initial_bounds(sat, cores, lb))
     return -1;
   const long long lambda0 = lb >= 0 ? lb : 0;
   long long lambda = lambda0;
@@ -32,17 +30,12 @@ long long PM2p1::solve() {
   for (;;) {
     add_unit_clauses(*imgr, bound_clset_, *clset, uncovered_);
     attach_clause_set(bound_clset_, *clset);
-    sat.init();
-    if (sat.run_sat_solver() == 10) {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat instance" << std::endl;
-      sat.reset();
+    if (satisfiable(sat)) {
       ZORToolObjects::report_cost(lambda);
       return lambda;
     }
     if (ZORConfig::verbosity > 1)
       std::cout << "c Unsat instance" << std::endl;
-    ++count;
     ++lambda;
     std::cout << "c lambda: " << lambda << std::endl;
     std::set<long long> set;

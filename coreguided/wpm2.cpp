@@ -24,12 +24,10 @@ long long WPM2::solve() {
   atleast_clset_.clear_direct();
   // Clauses of weight 0 cost nothing whatever the model.
   ZeroWeightClauses zero(*clset);
-  long long count = 0, lb = -1, ub = -1;
-  std::vector<Core *> cores;
-  core.clear();
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  set_initial_bounds(*imgr, *clset, sat, *model, core, count, cores, lb, ub);
-  if (ub == -1)
+  std::vector<Core *> cores;
+  long long lb = -1;
+  if (!initial_bounds(sat, cores, lb))
     return -1;
   CoverConstraints constraints;
   initialize_covers(cores, atleast_clset_, bound_clset_, constraints);
@@ -39,18 +37,13 @@ long long WPM2::solve() {
       for (BasicClause *c : entry.second.clauses)
         bound_clset_.insert_clause(c);
     attach_clause_set(bound_clset_, *clset);
-    sat.init();
-    if (sat.run_sat_solver() == 10) {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat instance" << std::endl;
-      sat.reset();
+    if (satisfiable(sat)) {
       long long cost = lower_bound(constraints);
       ZORToolObjects::report_cost(cost);
       return cost;
     }
     if (ZORConfig::verbosity > 1)
       std::cout << "c Unsat instance" << std::endl;
-    ++count;
     std::set<long long> core_set;
     for (BasicClause *c : core) {
       long long r = c->weight < clset->top_weight ? get_unique_relax_var(c) : 0;
