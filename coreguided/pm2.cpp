@@ -6,7 +6,6 @@
 #include "encodings/cardenc.hpp"
 #include "framework/bound_encoding.hpp"
 #include "framework/core.hpp"
-#include "framework/zero_weight.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
 #include "sat/tern_bridge_sort.hpp"
@@ -14,8 +13,6 @@
 long long PM2::solve() {
   bound_clset_.clear_direct();
   accept_only_unweighted(*clset);
-  // Clauses of weight 0 cost nothing whatever the model.
-  ZeroWeightClauses zero(*clset);
   TernWrapperSort sat(*imgr, *clset, *model, core);
   std::vector<Core *> cores;
   long long lb = -1;

@@ -6,7 +6,6 @@
 #include "framework/bound_encoding.hpp"
 #include "framework/core.hpp"
 #include "framework/subsetsum_dp.hpp"
-#include "framework/zero_weight.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
@@ -22,8 +21,6 @@ void prepare_hard_set(BasicClauseSet &set, const BasicClauseSet &input) {
 
 long long WPM2::solve() {
   atleast_clset_.clear_direct();
-  // Clauses of weight 0 cost nothing whatever the model.
-  ZeroWeightClauses zero(*clset);
   TernWrapperSort sat(*imgr, *clset, *model, core);
   std::vector<Core *> cores;
   long long lb = -1;
