@@ -38,19 +38,20 @@ long long PM2::solve() {
     if (ZORConfig::verbosity > 1)
       std::cout << "c Unsat instance lambda: " << lambda << std::endl;
     ++lambda;
-    // The bound goes before the at-least constraint comes, so that a clause
-    // both share stays in the input set.
-    detach_clause_set(bound_clset_, *clset);
     std::set<long long> set;
     std::vector<long long> vars;
     // A core of hard clauses alone only shows that lambda was too low.
     int k = core_relax_vars(set, vars) ? store_core_set(set) : 0;
     std::cout << "c current core size:" << vars.size() << " k:" << k
               << std::endl;
-    if (k > 0)
-      add_atleast_constraint(vars, k);
+    // The core may hold bound clauses: it is read before they are released.
     core.clear();
     sat.reset();
+    // The bound goes before the at-least constraint comes, so that a clause
+    // both share stays in the input set.
+    detach_clause_set(bound_clset_, *clset);
+    if (k > 0)
+      add_atleast_constraint(vars, k);
   }
 }
 

@@ -47,6 +47,9 @@ long long PM2p1::solve() {
         std::cout << " " << r;
       std::cout << std::endl;
     }
+    // The core may hold bound clauses: it is dropped before they are.
+    core.clear();
+    sat.reset();
     detach_clause_set(bound_clset_, *clset);
     int k = store_core_set(set);
     if (ZORConfig::optional_constraints) {
@@ -58,8 +61,6 @@ long long PM2p1::solve() {
                 << " k:" << k << std::endl;
     cover_core_set(set);
     update_atmost_constraints();
-    core.clear();
-    sat.reset();
   }
 }
 

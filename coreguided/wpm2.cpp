@@ -159,9 +159,9 @@ long long WPM2::newbound(BasicClauseSet &alset,
     TernWrapperSort sat(*imgr, alset, *model, core);
     sat.init();
     int res = sat.run_sat_solver();
-    detach_clause_set(exact, alset);
     core.clear();
     sat.reset();
+    detach_clause_set(exact, alset);
     if (res == 10)
       return k;
   }
