@@ -1,5 +1,5 @@
-// The core counting of PM2 and the covers of PM2 over covers on the
-// Part's small cases, a core without soft clauses, and weighted PM2's stop
+// The core counting of PM2 and the covers of PM2 over covers on small
+// cases, a core without soft clauses, and weighted PM2's stop
 // when no subset sum lies above the bound. The optima themselves are
 // judged end to end (tests/e2e/coreguided).
 #include <gtest/gtest.h>
