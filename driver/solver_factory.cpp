@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "coreguided/nzor1.hpp"
+#include "coreguided/pm2.hpp"
+#include "coreguided/pm2p1.hpp"
+#include "coreguided/wpm2.hpp"
 #include "coreguided/zor1.hpp"
 #include "coreguided/zor1_ror.hpp"
 #include "driver/zorapp.hpp"
@@ -54,6 +57,9 @@ const std::vector<SolverRow> kSolvers = {
   {ZOR_Algorithms::BinarySearchCoreDisjoint2,  make<BinarySearchCoreDisjoint2>},
   {ZOR_Algorithms::BinarySearchCoreDisjoint2Strat, make<BinarySearchCoreDisjoint2Strat>},
   {ZOR_Algorithms::ModelGuidedBCD2,            make<ModelGuidedBCD2>},
+  {ZOR_Algorithms::PM2,                        make<PM2>},
+  {ZOR_Algorithms::PM2p1,                      make<PM2p1>},
+  {ZOR_Algorithms::WPM2,                       make<WPM2>},
 };
 // clang-format on
 

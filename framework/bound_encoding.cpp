@@ -7,9 +7,10 @@
 #include "encodings/pbenc.hpp"
 #include "model/zor_config.hpp"
 
-void encode_cost_bound(IDManager &imgr, BasicClauseSet &set,
-                       const std::vector<long long> &rvars,
-                       const std::vector<long long> &weights, long long k) {
+void encode_cost_constraint(IDManager &imgr, BasicClauseSet &set,
+                            const std::vector<long long> &rvars,
+                            const std::vector<long long> &weights, long long k,
+                            CostRelation rel) {
   std::vector<long long> lits, ws;
   bool unit = true;
   for (std::size_t i = 0; i < rvars.size(); ++i) {
@@ -20,11 +21,29 @@ void encode_cost_bound(IDManager &imgr, BasicClauseSet &set,
     unit &= weights[i] <= 1;
   }
   if (unit) {
-    cnf_encode_atmostN(imgr, set, lits, k, ZORConfig::zorenc);
-  } else {
-    initializePB(ZORConfig::zorpbenc);
-    cnf_encode_atmostN(imgr, set, lits, ws, k);
-    finalizePB(imgr, set);
+    switch (rel) {
+    case CostRelation::AtMost:
+      cnf_encode_atmostN(imgr, set, lits, k, ZORConfig::zorenc);
+      break;
+    case CostRelation::AtLeast:
+      cnf_encode_atleastN(imgr, set, lits, k, ZORConfig::zorenc);
+      break;
+    case CostRelation::Equals:
+      cnf_encode_equalsN(imgr, set, lits, k, ZORConfig::zorenc);
+      break;
+    }
+    return;
+  }
+  switch (rel) {
+  case CostRelation::AtMost:
+    cnf_encode_atmostN(imgr, set, lits, ws, k, ZORConfig::zorpbenc);
+    break;
+  case CostRelation::AtLeast:
+    cnf_encode_atleastN(imgr, set, lits, ws, k, ZORConfig::zorpbenc);
+    break;
+  case CostRelation::Equals:
+    cnf_encode_equalsN(imgr, set, lits, ws, k, ZORConfig::zorpbenc);
+    break;
   }
 }
 

@@ -10,12 +10,24 @@
 #include "model/basic_clset.hpp"
 #include "model/id_manager.hpp"
 
-// Adds the clauses of "sum of weights[i] over true rvars[i] <= k" to set
-// (whose default clause type the caller has made hard). A negative k adds
-// the empty clause.
-void encode_cost_bound(IDManager &imgr, BasicClauseSet &set,
-                       const std::vector<long long> &rvars,
-                       const std::vector<long long> &weights, long long k);
+// How the relaxed weight relates to the bound k.
+enum class CostRelation { AtMost, AtLeast, Equals };
+
+// Adds the clauses of "sum of weights[i] over true rvars[i] <rel> k" to set
+// (whose default clause type the caller has made hard). At most a negative
+// k, or at least more than the total, adds the empty clause.
+void encode_cost_constraint(IDManager &imgr, BasicClauseSet &set,
+                            const std::vector<long long> &rvars,
+                            const std::vector<long long> &weights, long long k,
+                            CostRelation rel);
+
+// The bound of the searches: the relaxed weight is at most k.
+inline void encode_cost_bound(IDManager &imgr, BasicClauseSet &set,
+                              const std::vector<long long> &rvars,
+                              const std::vector<long long> &weights,
+                              long long k) {
+  encode_cost_constraint(imgr, set, rvars, weights, k, CostRelation::AtMost);
+}
 
 // Sum of weights[i] over the rvars[i] true in the model (entry |r| = 1).
 long long cost_of_model(const std::vector<long long> &model,

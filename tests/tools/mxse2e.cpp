@@ -7,12 +7,16 @@
 //          [--family F] [--vars N] [--jobs J] [--timeout SEC]
 //          [--oracle brute|refs] [--workdir DIR]
 //          [--count-env VAR] [--seed-env VAR] [--max-weight W]
+//          [--bound-lines PREFIX]
 // Each instance is written once and solved once per --args variant (none, or
 // the word "default": the solver's defaults). --oracle brute (default) takes the brute force's
 // optimum; refs takes clasp and z3, which must agree (for --vars above the
 // brute-force range). --count-env / --seed-env let an environment variable
 // override the count / base seed (soak runs). --max-weight caps the
 // soft weights (1: unweighted, for algorithms that refuse weighted input).
+// --bound-lines names the start of the solver's lower-bound lines ("c LB:"):
+// every value they give must be at most the optimum, and the last one, which
+// a positive optimum requires, must equal it.
 //
 // Oracle validation (no solver):
 //   mxse2e --oracles [--seed S] [--count N] [--family F] [--vars N] [--jobs J]
@@ -66,6 +70,7 @@ struct Config {
   std::string oracle = "brute";
   std::string workdir;
   std::string bench_dir, instance;
+  std::string bound_prefix;
 };
 
 struct Tally {
@@ -87,6 +92,28 @@ bool has_token(const std::string& args, const std::string& tok) {
 }
 
 bool executable(const std::string& p) { return access(p.c_str(), X_OK) == 0; }
+
+// The lower-bound lines of a solver's output against the optimum: none
+// above it, and the last one equal to it. Empty when they are fine.
+std::string check_bound_lines(const std::string& out, const std::string& prefix,
+                              long long optimum) {
+  std::istringstream in(out);
+  bool any = false;
+  long long last = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.compare(0, prefix.size(), prefix) != 0) continue;
+    std::istringstream t(line.substr(prefix.size()));
+    long long v;
+    if (!(t >> v)) return "malformed bound line '" + line + "'";
+    if (v > optimum) return "bound line '" + line + "' above the optimum";
+    any = true;
+    last = v;
+  }
+  if (optimum > 0 && !any) return "no line starting '" + prefix + "'";
+  if (any && last != optimum)
+    return "last bound line gives " + std::to_string(last) + ", not the optimum";
+  return "";
+}
 
 // One solver run on `path`, judged against `expected`. Returns 1 passed,
 // 0 failed, -1 unavailable; `why` says what went wrong.
@@ -152,6 +179,10 @@ int run_and_judge(const Config& cfg, const std::string& args, const std::string&
   Instance empty;
   Verdict v = judge(inst ? *inst : empty, so, want, model);
   why = v.message;
+  if (v.ok && want.feasible && !cfg.bound_prefix.empty()) {
+    why = check_bound_lines(p.out, cfg.bound_prefix, want.cost);
+    return why.empty() ? 1 : 0;
+  }
   return v.ok ? 1 : 0;
 }
 
@@ -331,7 +362,8 @@ int run_bench(Config& cfg) {
 int usage() {
   std::cerr << "usage: mxse2e --solver PATH [--args ARGS]... [--seed S|random] [--count N]"
                " [--family F] [--vars N] [--jobs J] [--timeout SEC] [--oracle brute|refs]"
-               " [--workdir DIR] [--count-env VAR] [--seed-env VAR] [--max-weight W]\n"
+               " [--workdir DIR] [--count-env VAR] [--seed-env VAR] [--max-weight W]"
+               " [--bound-lines PREFIX]\n"
                "       mxse2e --oracles [--seed S] [--count N] [--family F] [--vars N] [--jobs J]\n"
                "       mxse2e --solver PATH [--args ARGS]... --bench-dir DIR --instance REL"
                " [--timeout SEC]\n";
@@ -364,6 +396,7 @@ int main(int argc, char** argv) {
     else if (a == "--workdir") cfg.workdir = v;
     else if (a == "--count-env") count_env = v;
     else if (a == "--seed-env") seed_env = v;
+    else if (a == "--bound-lines") cfg.bound_prefix = v;
     else if (a == "--bench-dir") cfg.bench_dir = v;
     else if (a == "--instance") cfg.instance = v;
     else return usage();
