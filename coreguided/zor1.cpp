@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "coreguided/core_progress.hpp"
 #include "encodings/amo_encodings.hpp"
 #include "encodings/card_common.hpp"
 #include "model/logger.hpp"
@@ -14,13 +15,6 @@
 
 namespace {
 const char *prefix() { return ZORConfig::comp_format ? "c " : ""; }
-
-void print_core(const std::vector<BasicClause *> &core) {
-  std::cout << "Core Cls:\n";
-  for (BasicClause *c : core)
-    std::cout << *c << "  ";
-  std::cout << std::endl;
-}
 } // namespace
 
 long long ZOR1::solve() {
@@ -32,10 +26,7 @@ long long ZOR1::solve() {
     sat.init();
     int res = sat.run_sat_solver();
     if (res == 10) {
-      if (ZORConfig::verbosity >= 2)
-        std::cout << prefix()
-                  << "Found MaxSAT solution. Terminating... CPU Time: "
-                  << RUSAGE::read_cpu_time() << std::endl;
+      print_solution_found();
       sat.reset();
       if (ZORConfig::verbosity >= 2)
         std::cout << "c CORES: " << cores << std::endl;
@@ -43,14 +34,7 @@ long long ZOR1::solve() {
       return cost;
     }
     ++cores;
-    if (ZORConfig::verbosity >= 2)
-      std::cout << prefix() << "Found core #" << cores
-                << ". Core size: " << core.size()
-                << ". Iterating... CPU Time: " << RUSAGE::read_cpu_time()
-                << "\n"
-                << std::flush;
-    if (ZORConfig::expert_mode && ZORConfig::verbosity >= 20)
-      print_core(core);
+    print_core_found(cores, core);
     std::vector<long long> rvars;
     long long price = relax_core(rvars);
     if (price < 0)
@@ -62,10 +46,7 @@ long long ZOR1::solve() {
     sat.reset();
     cost += price;
     check_cpu_timeout();
-    if (ZORConfig::verbosity >= 1)
-      std::cout << prefix() << "Min unsat cost LB: " << cost << " ... "
-                << "\n"
-                << std::flush;
+    print_cost_lower_bound(cost);
   }
 }
 

@@ -11,6 +11,11 @@
 #include "coreguided/wpm2.hpp"
 #include "coreguided/zor1.hpp"
 #include "coreguided/zor1_ror.hpp"
+#include "coreguided/zor2.hpp"
+#include "coreguided/zor3.hpp"
+#include "coreguided/zor30.hpp"
+#include "coreguided/zor31.hpp"
+#include "coreguided/zor4.hpp"
 #include "driver/zorapp.hpp"
 #include "search/bcd_no_unit_rv.hpp"
 #include "search/binary_search.hpp"
@@ -42,6 +47,11 @@ struct SolverRow {
 const std::vector<SolverRow> kSolvers = {
   {ZOR_Algorithms::ZOR1,                       make<ZOR1>},
   {ZOR_Algorithms::ZOR1_ROR,                   make<ZOR1_ROR>},
+  {ZOR_Algorithms::ZOR2,                       make<ZOR2>},
+  {ZOR_Algorithms::ZOR3,                       make<ZOR3>},
+  {ZOR_Algorithms::ZOR31,                      make<ZOR31>},
+  {ZOR_Algorithms::ZOR30,                      make<ZOR30>},
+  {ZOR_Algorithms::ZOR4,                       make<ZOR4>},
   {ZOR_Algorithms::BinaryLinearSatUnsatSearch, make<BinaryLinearSatUnsatSearch>},
   {ZOR_Algorithms::BinarySearch,               make<BinarySearch>},
   {ZOR_Algorithms::LinearSatUnsat,             make<LinearSatUnsat>},

@@ -49,7 +49,12 @@ int UnsatMaxSATSolverWithBounds::sat_call_under_bound(TernWrapperSort &sat,
                                                       BasicClauseSet &bound,
                                                       long long &cost) {
   attach_clause_set(bound, *clset);
+  bool announce = announce_sat_calls && ZORConfig::verbosity > 4;
+  if (announce)
+    std::cout << "c Call to the SAT solver" << std::endl;
   sat.init();
+  if (announce)
+    std::cout << "c End Call to the SAT solver" << std::endl;
   int res = sat.run_sat_solver();
   if (res == 10) {
     cost = model_cost();

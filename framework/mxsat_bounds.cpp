@@ -403,9 +403,3 @@ void UnsatMaxSATSolverWithBounds::show_atmost_constraint(
   std::cout << "c Summary PB. Vars: " << lits.size() << " Sum Weights: " << sum
             << " Rhs: " << rhs << std::endl;
 }
-
-void UnsatMaxSATSolverWithBounds::accept_only_unweighted(BasicClauseSet &clset) {
-  for (BasicClause *c : clset)
-    if (c->weight < clset.top_weight && c->weight >= 2)
-      Abort("The selected Algorithm is not available for Weighted Max-SAT.");
-}

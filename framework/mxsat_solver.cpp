@@ -1,5 +1,6 @@
 #include "framework/mxsat_solver.hpp"
 
+#include "model/runtime_msgs.hpp"
 
 void IterMaxSATSolver::init(IDManager &m, BasicClauseSet &s,
                             std::vector<long long> &mdl) {
@@ -59,4 +60,10 @@ long long UnsatMaxSATSolver::sum_weights(BasicClauseSet &set) {
         __builtin_add_overflow(sum, c->weight, &sum))
       return BasicClauseSet::kMaxWeight;
   return sum;
+}
+
+void UnsatMaxSATSolver::accept_only_unweighted(BasicClauseSet &clset) {
+  for (BasicClause *c : clset)
+    if (c->weight < clset.top_weight && c->weight >= 2)
+      Abort("The selected Algorithm is not available for Weighted Max-SAT.");
 }

@@ -69,6 +69,8 @@ public:
   // Sum of the weights of set's soft clauses, saturating at the largest
   // weight (BasicClauseSet::kMaxWeight) when it leaves the 64-bit range.
   long long sum_weights(BasicClauseSet &set);
+  // Ends the run unless every soft clause weighs at most 1.
+  void accept_only_unweighted(BasicClauseSet &clset);
 
   // --- Relaxation bookkeeping (relax_bookkeeping.cpp) ---
 
@@ -210,8 +212,6 @@ public:
   // Prints the weighted at-most constraint (above verbosity 4).
   void show_atmost_constraint(std::vector<long long> &lits,
                               std::vector<long long> &weights, long long &rhs);
-  // Ends the run unless every soft clause weighs at most 1.
-  void accept_only_unweighted(BasicClauseSet &clset);
 
   // --- One iteration of a bounded search (bound_iteration.cpp) ---
   // requires: init. Replaces the bound constraint and runs one SAT call:
@@ -262,6 +262,12 @@ public:
   // that model.
   long long best_cost = LLONG_MAX;
   std::vector<long long> best_model;
+
+protected:
+  // Set by searches that announce each SAT call of bounded_sat_call: above
+  // verbosity 4, "c Call to the SAT solver" before the wrapper's init and
+  // "c End Call to the SAT solver" after it.
+  bool announce_sat_calls = false;
 
 private:
   void take_ub_from_file(IDManager &imgr, BasicClauseSet &clset,

@@ -1,0 +1,13 @@
+// ZOR31: an algorithm code with the bounds of the bounded searches that the
+// solver factory builds and binds like any other, although no algorithm
+// stands behind it yet: its solve ends the run with an error. Only a
+// release code that no option text names selects it.
+#pragma once
+
+#include "framework/mxsat_solver.hpp"
+
+class ZOR31 : public UnsatMaxSATSolverWithBounds {
+public:
+  // Never returns: " ERROR: Algorithm zor3.1 not yet implemented", status 3.
+  long long solve() override;
+};
