@@ -31,14 +31,11 @@ long long ZOR4::solve() {
               << std::endl;
     const long long tau = mu - 1;
     long long cost = 0;
-    if (bounded_sat_call(sat, bound_clset_, rvars, weights, tau, cost) ==
-        10) {
+    int res = bounded_sat_call(sat, bound_clset_, rvars, weights, tau, cost);
+    if (res == 10)
       mu = cost;
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat iteration, mu:" << mu << std::endl;
-    } else {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Unsat iteration " << std::endl;
+    print_iteration_outcome(res, mu);
+    if (res == 20) {
       ++count;
       if (relax_new_core_clauses()) {
         ++lambda;

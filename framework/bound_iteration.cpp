@@ -71,6 +71,16 @@ void UnsatMaxSATSolverWithBounds::finish_sat_call(TernWrapperSort &sat,
     check_cpu_timeout();
 }
 
+void UnsatMaxSATSolverWithBounds::print_iteration_outcome(int res,
+                                                          long long mu) {
+  if (ZORConfig::verbosity <= 1)
+    return;
+  if (res == 10)
+    std::cout << "c Sat iteration, mu:" << mu << std::endl;
+  else
+    std::cout << "c Unsat iteration " << std::endl;
+}
+
 long long UnsatMaxSATSolverWithBounds::model_cost() {
   std::vector<long long> rvars, weights;
   get_relax_vars_and_weights(rvars, weights);

@@ -238,6 +238,9 @@ public:
   // Empties the core, resets the wrapper and, unless the search leaves the
   // time-out to the driver's alarm, tests the CPU time.
   void finish_sat_call(TernWrapperSort &sat, bool check_cpu = true);
+  // Above verbosity 1, the answer of a search's SAT call: "c Sat iteration,
+  // mu:" with mu after a model (10), "c Unsat iteration " after a core.
+  void print_iteration_outcome(int res, long long mu);
   // The cost of the model in the model vector: the weight of the soft
   // clauses whose relaxation variable is true.
   virtual long long model_cost();

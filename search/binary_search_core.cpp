@@ -94,12 +94,10 @@ long long BinarySearchCore::solve() {
     if (bounded_sat_call(sat, bound, rvars, weights, nu, cost) == 10) {
       ++sat_count_;
       mu = cost;
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat iteration, mu:" << mu << std::endl;
+      print_iteration_outcome(10, mu);
     } else {
       ++unsat_count_;
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Unsat iteration " << std::endl;
+      print_iteration_outcome(20, mu);
       ++count;
       lambda = lambda_after_core(lambda, nu, changed);
     }

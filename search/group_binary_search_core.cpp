@@ -97,11 +97,9 @@ long long GroupBinarySearchCore::solve() {
     long long cost = 0;
     if (bounded_sat_call(sat, bound, rvars, weights, nu, cost) == 10) {
       mu = cost;
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat iteration, mu:" << mu << std::endl;
+      print_iteration_outcome(10, mu);
     } else {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Unsat iteration " << std::endl;
+      print_iteration_outcome(20, mu);
       ++count;
       bool fresh = std::any_of(core.begin(), core.end(), [&](BasicClause *c) {
         return c->weight < clset->top_weight && get_unique_relax_var(c) == 0;

@@ -26,15 +26,11 @@ long long LinearSatUnsat::solve() {
               << ", Relax. vars: " << rvars.size() << std::endl;
     long long cost = 0;
     res = bounded_sat_call(sat, bound_clset_, rvars, weights, mu - 1, cost);
-    if (res == 10) {
+    if (res == 10)
       mu = cost;
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat iteration, mu:" << mu << std::endl;
-    } else {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Unsat iteration " << std::endl;
+    else
       ++count;
-    }
+    print_iteration_outcome(res, mu);
     finish_sat_call(sat);
   }
   restore_best_model();

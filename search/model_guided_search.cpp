@@ -126,13 +126,11 @@ long long ModelGuidedSearch::search(TernWrapperSort &sat, long long lambda,
     print_status(calls, mu, lambda, tau, rvars.size());
     long long cost = 0;
     if (bounded_sat_call(sat, atmost_set_, rvars, weights, tau, cost) == 10) {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Sat iteration, mu:" << mu << std::endl;
+      print_iteration_outcome(10, mu);
       relax_model_clauses(*clset, *model, mu);
       ++calls;
     } else {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Unsat iteration " << std::endl;
+      print_iteration_outcome(20, mu);
       lambda = tau + 1;
     }
     finish_sat_call(sat);
