@@ -27,6 +27,5 @@ private:
   bool relax_core();
 
   // The clauses this algorithm relaxed, with their relaxation variable.
-  std::unordered_map<BasicClause *, long long, ClPtrHash, ClPtrEqual>
-      relaxed_;
+  std::unordered_map<BasicClause *, long long, ClPtrHash, ClPtrEqual> relaxed_;
 };

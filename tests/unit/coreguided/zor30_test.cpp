@@ -60,8 +60,9 @@ TEST(ZOR30, TraceModeWritesOneFormulaPerCoreAndTheCertificate) {
   ZORConfig::trace_mode = false;
   EXPECT_EQ(cost, 3);
   EXPECT_EQ(file_text("zor-unsat-formula-f1.txt").rfind("p cnf 3 6\n", 0), 0u);
-  for (const char *name : {"zor-unsat-formula-f2.txt", "zor-unsat-formula-f3.txt",
-                           "zor-unsat-trace-f1.txt", "zor-unsat-trace-f3.txt"})
+  for (const char *name :
+       {"zor-unsat-formula-f2.txt", "zor-unsat-formula-f3.txt",
+        "zor-unsat-trace-f1.txt", "zor-unsat-trace-f3.txt"})
     EXPECT_FALSE(file_text(name).empty()) << name;
   EXPECT_TRUE(file_text("zor-unsat-formula-f4.txt").empty());
   std::string cert = file_text("zor-sat-certificate.txt");
