@@ -7,6 +7,7 @@
 #include "coreguided/nzor1.hpp"
 #include "coreguided/preprocess.hpp"
 #include "coreguided/zor1.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/clause_snapshot.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
@@ -18,12 +19,6 @@ bool expert(int level) {
 }
 const char *cprefix() { return ZORConfig::comp_format ? "c " : ""; }
 
-long long sat_add(long long a, long long b) {
-  long long r;
-  if (__builtin_add_overflow(a, b, &r))
-    return BasicClauseSet::kMaxWeight;
-  return r;
-}
 long long sat_mul(long long a, long long b) {
   long long r;
   if (__builtin_mul_overflow(a, b, &r))

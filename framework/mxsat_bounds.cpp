@@ -8,18 +8,12 @@
 
 #include "framework/core.hpp"
 #include "framework/mxsat_solver.hpp"
+#include "framework/sat_arith.hpp"
 #include "framework/upper_bounds.hpp"
 #include "model/clause_snapshot.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
-
-namespace {
-long long sat_add(long long a, long long b) {
-  long long r;
-  return __builtin_add_overflow(a, b, &r) ? LLONG_MAX : r;
-}
-} // namespace
 
 void UnsatMaxSATSolverWithBounds::set_initial_bounds(
     IDManager &imgr, BasicClauseSet &clset, TernWrapperSort &solver,

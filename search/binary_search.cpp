@@ -4,6 +4,8 @@
 #include <climits>
 #include <iostream>
 
+#include "framework/sat_arith.hpp"
+#include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
 long long BinarySearch::compute_nu(long long lambda, long long mu) {
@@ -16,8 +18,8 @@ long long BinarySearch::compute_nu(long long lambda, long long mu) {
   return lambda / 2 + mu / 2 + ((lambda % 2 + mu % 2) / 2);
 }
 
-long long BinarySearch::biased_nu(long long lambda, long long mu,
-                                  unsigned sat, unsigned unsat) {
+long long BinarySearch::biased_nu(long long lambda, long long mu, unsigned sat,
+                                  unsigned unsat) {
   long long d;
   if (__builtin_sub_overflow(mu, lambda, &d))
     d = LLONG_MAX;
@@ -39,18 +41,35 @@ long long BinarySearch::next_nu(long long lambda, long long mu,
   return nu;
 }
 
+bool BinarySearch::initial_search_bounds(TernWrapperSort &sat, long long &count,
+                                         long long &lambda, long long &mu) {
+  long long sumw = sum_weights(*clset), lb = -1, ub = -1;
+  set_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
+  if (ub == -1)
+    return false;
+  mu = std::min(sat_add(ub, 1), sat_add(sumw, 1));
+  lambda = lb >= 0 ? lb - 1 : -1;
+  return true;
+}
+
+bool BinarySearch::core_has_new_soft_clauses() {
+  bool fresh = std::any_of(core.begin(), core.end(), [&](BasicClause *c) {
+    return c->weight < clset->top_weight && get_unique_relax_var(c) == 0;
+  });
+  if (ZORConfig::verbosity > 1)
+    std::cout << (fresh ? "c     Relaxing new soft clauses "
+                        : "c     No New soft clauses ")
+              << std::endl;
+  return fresh;
+}
+
 long long BinarySearch::solve() {
   BasicClauseSet &bound = bound_set();
   bound.clear_direct();
-  long long sumw = sum_weights(*clset);
-  long long count = 0, lb = -1, ub = -1;
+  long long count = 0, lambda = -1, mu = 0;
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  set_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
-  if (ub == -1)
+  if (!initial_search_bounds(sat, count, lambda, mu))
     return -1;
-  long long mu = std::min(ub == LLONG_MAX ? ub : ub + 1,
-                          sumw == LLONG_MAX ? sumw : sumw + 1);
-  long long lambda = lb >= 0 ? lb - 1 : -1;
   relax_all_soft_clauses_unrelaxed(*clset);
   std::vector<long long> rvars, weights;
   get_relax_vars_and_weights(rvars, weights);
@@ -78,8 +97,8 @@ long long BinaryLinearSatUnsatSearch::next_nu(long long lambda, long long mu,
               << ", Relax. vars:" << nrvars << std::endl;
   } else {
     nu = mu - 1;
-    std::cout << "c mu: " << mu << ", v: " << nu
-              << ", Relax. vars:" << nrvars << std::endl;
+    std::cout << "c mu: " << mu << ", v: " << nu << ", Relax. vars:" << nrvars
+              << std::endl;
   }
   binary_step_ ^= 1u;
   return nu;

@@ -25,9 +25,17 @@ public:
                              unsigned unsat);
 
 protected:
+  // The start of every binary search: the initial bounds (count receives
+  // their cores), then mu = the smaller of the upper bound and the soft
+  // weight sum, plus 1, and lambda = the lower bound minus 1, or -1. False
+  // when the hard clauses are unsatisfiable.
+  bool initial_search_bounds(TernWrapperSort &sat, long long &count,
+                             long long &lambda, long long &mu);
+  // After an unsatisfiable answer: whether the core holds a soft clause
+  // still without its relaxation variable (printed above verbosity 1).
+  bool core_has_new_soft_clauses();
   // The next value to test; the alternating search overrides it.
-  virtual long long next_nu(long long lambda, long long mu,
-                            std::size_t nrvars);
+  virtual long long next_nu(long long lambda, long long mu, std::size_t nrvars);
   // The set holding the current iteration's bound clauses.
   virtual BasicClauseSet &bound_set() { return bound_clset_; }
 

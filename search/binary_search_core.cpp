@@ -42,13 +42,8 @@ long long least_soft_weight(const std::vector<BasicClause *> &core,
 long long BinarySearchCore::lambda_after_core(long long lambda, long long nu,
                                               bool &changed) {
   const long long top = clset->top_weight;
-  bool fresh = std::any_of(core.begin(), core.end(), [&](BasicClause *c) {
-    return c->weight < top && get_unique_relax_var(c) == 0;
-  });
   long long w = least_soft_weight(core, top);
-  if (fresh) {
-    if (ZORConfig::verbosity > 1)
-      std::cout << "c     Relaxing new soft clauses " << std::endl;
+  if (core_has_new_soft_clauses()) {
     std::vector<long long> rvars, weights;
     relax_core_clauses(core, *clset, rvars, weights);
     changed = w - 1 > lambda;
@@ -57,8 +52,6 @@ long long BinarySearchCore::lambda_after_core(long long lambda, long long nu,
     update_hardening_rule(core, w - lambda);
     return w - 1;
   }
-  if (ZORConfig::verbosity > 1)
-    std::cout << "c     No New soft clauses " << std::endl;
   changed = true;
   long long next = nu;
   if (!core.empty() && w < top && nu < w - 1)
@@ -71,15 +64,10 @@ long long BinarySearchCore::solve() {
   BasicClauseSet &bound = second_clset_;
   bound.clear_direct();
   sat_count_ = unsat_count_ = 1;
-  long long sumw = sum_weights(*clset);
-  long long count = 0, lb = -1, ub = -1;
+  long long count = 0, lambda = -1, mu = 0;
   TernWrapperSort sat(*imgr, *clset, *model, core);
-  set_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
-  if (ub == -1)
+  if (!initial_search_bounds(sat, count, lambda, mu))
     return -1;
-  long long mu = std::min(ub == LLONG_MAX ? ub : ub + 1,
-                          sumw == LLONG_MAX ? sumw : sumw + 1);
-  long long lambda = lb >= 0 ? lb - 1 : -1;
   std::vector<Core *> no_cores;
   hardening(no_cores, *imgr, *clset, lambda, mu);
   while (lambda + 1 < mu) {

@@ -4,16 +4,12 @@
 #include <climits>
 #include <iostream>
 
+#include "framework/sat_arith.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
 namespace {
 constexpr long long kNoGroup = -1;
-
-long long sat_add(long long a, long long b) {
-  long long r;
-  return __builtin_add_overflow(a, b, &r) ? LLONG_MAX : r;
-}
 } // namespace
 
 long long &GroupBinarySearchCore::pair_var(BasicClause *cl) {
@@ -43,16 +39,15 @@ long long GroupBinarySearchCore::initialize_groups() {
   return sum;
 }
 
-void GroupBinarySearchCore::relax_clause(BasicClauseSet &set,
-                                         BasicClause *cl) {
+void GroupBinarySearchCore::relax_clause(BasicClauseSet &set, BasicClause *cl) {
   long long r = pair_var(cl);
   used_rvars_.insert(r);
   set.registry->add_literal(cl, r);
   register_relaxation_var(cl, r);
 }
 
-void GroupBinarySearchCore::relax_core_clauses2(
-    std::vector<BasicClause *> &cls, BasicClauseSet &set) {
+void GroupBinarySearchCore::relax_core_clauses2(std::vector<BasicClause *> &cls,
+                                                BasicClauseSet &set) {
   for (BasicClause *c : cls) {
     if (c->weight >= set.top_weight || get_unique_relax_var(c) != 0)
       continue;
@@ -74,26 +69,22 @@ long long GroupBinarySearchCore::solve() {
             << std::endl;
   BasicClauseSet &bound = second_clset_;
   bound.clear_direct();
-  long long count = 0, lb = -1, ub = -1;
-  long long sumw = sum_weights(*clset);
+  long long count = 0, lambda = -1, mu = 0;
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (ZORConfig::upper_bound == BoundMode::Other)
     ZORConfig::upper_bound = BoundMode::Mode1;
   ZORConfig::lower_bound = BoundMode::Mode0;
-  set_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
-  if (ub == -1)
+  if (!initial_search_bounds(sat, count, lambda, mu))
     return -1;
-  long long mu = std::min({sat_add(ub, 1), sat_add(sumw, 1),
-                           sat_add(initialize_groups(), 1)});
-  long long lambda = lb >= 0 ? lb - 1 : -1;
+  mu = std::min(mu, sat_add(initialize_groups(), 1));
   while (lambda + 1 < mu) {
     long long nu = compute_nu(lambda, mu);
     std::vector<long long> rvars, weights;
     get_relax_vars_and_weights(rvars, weights);
     std::cout << "c Num. cores:" << count << ", mu:" << mu
               << ", lambda:" << lambda << ", v:" << nu
-              << ", Relax. vars: " << used_rvars_.size() << " "
-              << rvars.size() << std::endl;
+              << ", Relax. vars: " << used_rvars_.size() << " " << rvars.size()
+              << std::endl;
     long long cost = 0;
     if (bounded_sat_call(sat, bound, rvars, weights, nu, cost) == 10) {
       mu = cost;
@@ -101,18 +92,10 @@ long long GroupBinarySearchCore::solve() {
     } else {
       print_iteration_outcome(20, mu);
       ++count;
-      bool fresh = std::any_of(core.begin(), core.end(), [&](BasicClause *c) {
-        return c->weight < clset->top_weight && get_unique_relax_var(c) == 0;
-      });
-      if (fresh) {
-        if (ZORConfig::verbosity > 1)
-          std::cout << "c     Relaxing new soft clauses " << std::endl;
+      if (core_has_new_soft_clauses())
         relax_core_clauses2(core, *clset);
-      } else {
-        if (ZORConfig::verbosity > 1)
-          std::cout << "c     No New soft clauses " << std::endl;
+      else
         lambda = nu;
-      }
     }
     finish_sat_call(sat);
   }

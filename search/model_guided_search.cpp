@@ -5,18 +5,12 @@
 #include <iostream>
 
 #include "framework/core.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
-namespace {
-long long sat_add(long long a, long long b) {
-  long long r;
-  return __builtin_add_overflow(a, b, &r) ? LLONG_MAX : r;
-}
-} // namespace
-
-bool ModelGuidedSearch::is_clause_sat(std::vector<long long> &m,
-                                      BasicClause *c, long long skip) {
+bool ModelGuidedSearch::is_clause_sat(std::vector<long long> &m, BasicClause *c,
+                                      long long skip) {
   for (long long l : c->lits) {
     std::size_t v = static_cast<std::size_t>(std::llabs(l));
     if (static_cast<long long>(v) == skip || v >= m.size())
@@ -70,10 +64,12 @@ void ModelGuidedSearch::relax_model_clauses(BasicClauseSet &set,
     std::cout << "c New mu: " << mu << " old: " << old << std::endl;
 }
 
-void ModelGuidedSearch::compute_initial_bounds(
-    IDManager &im, BasicClauseSet &set, TernWrapperSort &solver,
-    std::vector<long long> &m, std::vector<BasicClause *> &cr, long long &lb,
-    long long &ub) {
+void ModelGuidedSearch::compute_initial_bounds(IDManager &im,
+                                               BasicClauseSet &set,
+                                               TernWrapperSort &solver,
+                                               std::vector<long long> &m,
+                                               std::vector<BasicClause *> &cr,
+                                               long long &lb, long long &ub) {
   std::vector<bool> bmodel;
   std::vector<Core *> cores;
   long long count = 0;
