@@ -1,5 +1,7 @@
 #include "model/basic_clset.hpp"
 
+#include "model/runtime_msgs.hpp"
+
 std::vector<BasicClause *> BasicClauseSet::clauses() const {
   return std::vector<BasicClause *>(begin(), end());
 }
@@ -8,27 +10,29 @@ std::vector<BasicClause *> BasicClauseSet::clauses() const {
 void BasicClauseSet::compact() {
   std::size_t j = 0;
   for (BasicClause *c : members_)
-    if (c) {
-      index_.set(c, j);
+    if (c)
       members_[j++] = c;
-    }
   members_.resize(j);
+  index_.rebuild(members_);
 }
 
 bool BasicClauseSet::insert_member(BasicClause *c) {
   if (members_.size() > 32 && members_.size() > 2 * index_.size())
     compact();
-  if (!index_.insert(c, members_.size()))
+  if (members_.size() >= PtrIndex::kMaxPos)
+    Abort("Too many clauses in one clause set");
+  if (!index_.insert(c, members_.size(), members_))
     return false;
   members_.push_back(c);
   return true;
 }
 
 bool BasicClauseSet::remove_member(BasicClause *c) {
-  if (!index_.contains(c))
+  if (!index_.contains(c, members_))
     return false;
-  members_[index_.at(c)] = nullptr;
-  index_.erase(c);
+  std::size_t pos = index_.at(c, members_);
+  index_.erase(c, members_);
+  members_[pos] = nullptr;
   return true;
 }
 

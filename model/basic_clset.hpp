@@ -61,11 +61,11 @@ public:
   }
   std::size_t size() const { return index_.size(); }
   bool empty() const { return index_.empty(); }
-  bool contains(BasicClause *c) const { return index_.contains(c); }
+  bool contains(BasicClause *c) const { return index_.contains(c, members_); }
   // Room for n more members without rehashing.
   void reserve(std::size_t n) {
     members_.reserve(members_.size() + n);
-    index_.reserve(index_.size() + n);
+    index_.reserve(n, members_);
   }
   // A snapshot of the members in insertion order.
   std::vector<BasicClause *> clauses() const;

@@ -8,6 +8,7 @@
 
 #include "model/basic_clause.hpp"
 #include "model/cl_id_manager.hpp"
+#include "model/clause_arena.hpp"
 
 class ClauseRegistry {
 public:
@@ -40,20 +41,46 @@ public:
   std::size_t size() const { return count_; }
   // Room for n more clauses without rehashing (readers pass the count of
   // a file's header, capped).
-  void reserve(std::size_t n) { grow(count_ + n); }
+  void reserve(std::size_t n);
 
 private:
-  // The literal map: open addressing with linear probing over (hash,
-  // clause) slots, so a lookup hashes the literals once and allocates
-  // nothing; deletion shifts later entries back instead of leaving marks.
-  struct Slot {
-    std::uint64_t hash;
-    BasicClause *clause; // null: empty
-  };
-  std::size_t find_slot(const LitVector &lits, std::uint64_t h) const;
-  void insert_slot(BasicClause *c, std::uint64_t h);
+  // The literal map: open addressing with linear probing and backward-shift
+  // deletion, so a lookup hashes the literals once and allocates nothing.
+  // A slot is one word: the clause's address in its low 48 bits (all that
+  // user-space addresses use) and 16 bits of its hash above, which settle
+  // most mismatches without touching the clause. 0 marks an empty slot.
+  using Slot = std::uint64_t;
+  static constexpr int kTagShift = 48;
+  static constexpr Slot kAddrMask = (Slot(1) << kTagShift) - 1;
+  static Slot tag_of(std::uint64_t h) { return h << kTagShift; }
+  static BasicClause *clause_of(Slot s) {
+    return reinterpret_cast<BasicClause *>(s & kAddrMask);
+  }
+  static std::uint64_t hash_of(const BasicClause *c) {
+    return hash_lits(c->lits.begin(), c->lits.end());
+  }
+  // The home slot of a hash: its high bits scaled to the table size, so
+  // that the table need not be a power of two.
+  std::size_t home(std::uint64_t h) const {
+    return static_cast<std::size_t>(
+        (static_cast<unsigned __int128>(h) * table_.size()) >> 64);
+  }
+  std::size_t next(std::size_t i) const {
+    return i + 1 == table_.size() ? 0 : i + 1;
+  }
+  // The slot of the clause whose literals are l[0..n), or the empty slot
+  // where it would go.
+  std::size_t find_slot(const long long *l, std::size_t n,
+                        std::uint64_t h) const;
+  void insert_slot(BasicClause *c);
   void erase_slot(BasicClause *c);
+  // Makes room for want entries at a load of at most 3/4.
   void grow(std::size_t want);
-  std::vector<Slot> table_ = std::vector<Slot>(256, Slot{0, nullptr});
+  void rehash(std::size_t cap);
+  BasicClause *new_clause(const LitVector &lits);
+  void delete_clause(BasicClause *c);
+
+  ClauseArena arena_;
+  std::vector<Slot> table_ = std::vector<Slot>(256, 0);
   std::size_t count_ = 0;
 };

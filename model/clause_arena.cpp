@@ -1,0 +1,47 @@
+#include "model/clause_arena.hpp"
+
+#include <new>
+
+#include <sanitizer/asan_interface.h>
+
+// Under AddressSanitizer, free blocks and the unused rest of a chunk are
+// poisoned, so that a clause used after its release is still reported.
+
+void *ClauseArena::allocate(std::size_t bytes) {
+  if (bytes > kMaxSmall)
+    return ::operator new(bytes);
+  FreeBlock *&head = free_[bytes / kAlign];
+  if (!head)
+    return cut(bytes);
+  FreeBlock *b = head;
+  ASAN_UNPOISON_MEMORY_REGION(b, bytes);
+  head = b->next;
+  return b;
+}
+
+void ClauseArena::release(void *p, std::size_t bytes) {
+  if (bytes > kMaxSmall) {
+    ::operator delete(p);
+    return;
+  }
+  FreeBlock *&head = free_[bytes / kAlign];
+  FreeBlock *b = static_cast<FreeBlock *>(p);
+  b->next = head;
+  head = b;
+  ASAN_POISON_MEMORY_REGION(p, bytes);
+}
+
+void *ClauseArena::cut(std::size_t bytes) {
+  if (static_cast<std::size_t>(end_ - next_) < bytes) {
+    // The rest of the old chunk, smaller than this block, stays unused.
+    next_ = static_cast<char *>(::operator new(chunk_size_));
+    end_ = next_ + chunk_size_;
+    ASAN_POISON_MEMORY_REGION(next_, chunk_size_);
+    if (chunk_size_ < kMaxChunk)
+      chunk_size_ *= 2;
+  }
+  void *p = next_;
+  next_ += bytes;
+  ASAN_UNPOISON_MEMORY_REGION(p, bytes);
+  return p;
+}
