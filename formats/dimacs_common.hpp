@@ -92,6 +92,54 @@ inline void read_clause_lits(StreamBuffer &in, LitVector &lits,
   }
 }
 
+// Collects the clauses of a file a batch at a time: the registry slots of
+// the whole batch are fetched into the cache together, then the clauses are
+// created in file order, so that their cache misses overlap instead of
+// stalling the reader one after another. add(lits, key, extra) creates one
+// clause with insert_prepared and applies the rest of its line (extra).
+// Call flush() before a header line changes how clauses are added, and at
+// the end of the file.
+template <class Extra, class Add> class ClauseBatch {
+public:
+  ClauseBatch(BasicClauseSet &clset, Add add)
+      : registry_(*clset.registry), add_(add) {}
+  // The vector to read the next clause's literals into.
+  LitVector &next() { return lits_[n_]; }
+  // Queues the clause read into next(), with the rest of its line.
+  void push(const Extra &extra) {
+    extra_[n_] = extra;
+    keys_[n_] = registry_.prepare_clause(lits_[n_]);
+    if (++n_ == kSize)
+      flush();
+  }
+  void flush() {
+    for (std::size_t i = 0; i < n_; ++i)
+      add_(lits_[i], keys_[i], extra_[i]);
+    n_ = 0;
+  }
+
+private:
+  static constexpr std::size_t kSize = 16;
+  ClauseRegistry &registry_;
+  Add add_;
+  LitVector lits_[kSize];
+  std::uint64_t keys_[kSize];
+  Extra extra_[kSize];
+  std::size_t n_ = 0;
+};
+
+// Adds the clause of prepared literals (ClauseRegistry::prepare_clause) to
+// the set; fresh is set when it was not yet a member.
+inline BasicClause *insert_prepared(BasicClauseSet &clset,
+                                    const LitVector &lits, std::uint64_t key,
+                                    bool &fresh) {
+  std::size_t before = clset.size();
+  BasicClause *c =
+      clset.insert_clause(clset.registry->create_prepared(lits, key));
+  fresh = clset.size() != before;
+  return c;
+}
+
 // Adds the clause to the set; fresh is set when it was not yet a member
 // (a repeated clause reaches the member it repeats).
 inline BasicClause *add_clause(BasicClauseSet &clset, LitVector &lits,

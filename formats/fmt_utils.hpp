@@ -100,7 +100,36 @@ template <class B>
 
 // Reads a signed decimal integer: optional sign, then at least one digit.
 // Magnitudes above 2^63-1 are parse errors.
+// Reads a number of at most 18 digits that lies, with the byte after it,
+// within the current block: the common case, done on the block's bytes
+// without refill or overflow checks. Returns false, consuming nothing, for
+// anything else.
+template <class B> bool parseShortInt(B &in, long long &out) {
+  constexpr int kDigits = 18; // 10^18 - 1 fits in 63 bits
+  const unsigned char *p = in.cursor(), *e = in.block_end();
+  while (p < e && is_space(*p))
+    ++p;
+  if (e - p < kDigits + 2)
+    return false;
+  const unsigned char *q = p;
+  bool neg = *q == '-';
+  if (neg || *q == '+')
+    ++q;
+  const unsigned char *first = q;
+  long long v = 0;
+  while (is_digit(*q) && q - first < kDigits)
+    v = v * 10 + (*q++ - '0');
+  if (q == first || is_digit(*q))
+    return false;
+  in.skip(static_cast<int>(q - in.cursor()));
+  out = neg ? -v : v;
+  return true;
+}
+
 template <class B> long long parseLongInt(B &in) {
+  long long fast;
+  if (parseShortInt(in, fast))
+    return fast;
   skipWhitespace(in);
   int c = *in;
   bool neg = false;

@@ -33,16 +33,24 @@ void read_weighted_header(StreamBuffer &in, IDManager &imgr,
 } // namespace dimacs
 
 void parse_wcnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
-  LitVector lits;
   long long maxvar = 1;
+  auto add = [&clset](const LitVector &lits, std::uint64_t key, long long w) {
+    bool fresh;
+    BasicClause *c = dimacs::insert_prepared(clset, lits, key, fresh);
+    dimacs::add_weight(clset, c, w);
+  };
+  dimacs::ClauseBatch<long long, decltype(add)> batch(clset, add);
   dimacs::read_lines(
-      in, [&] { dimacs::read_weighted_header(in, imgr, clset, "wcnf", true); },
+      in,
+      [&] {
+        batch.flush();
+        dimacs::read_weighted_header(in, imgr, clset, "wcnf", true);
+      },
       [&] {
         long long w = FMTUtils::parseWeight(in);
-        dimacs::read_clause_lits(in, lits, maxvar);
-        bool fresh;
-        BasicClause *c = dimacs::add_clause(clset, lits, fresh);
-        dimacs::add_weight(clset, c, w);
+        dimacs::read_clause_lits(in, batch.next(), maxvar);
+        batch.push(w);
       });
+  batch.flush();
   imgr.top_id += maxvar;
 }

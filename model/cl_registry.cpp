@@ -55,7 +55,7 @@ void ClauseRegistry::delete_clause(BasicClause *c) {
   arena_.release(c, bytes);
 }
 
-BasicClause *ClauseRegistry::create_clause(LitVector &lits) {
+std::uint64_t ClauseRegistry::prepare_clause(LitVector &lits) {
   // Sorting by variable leaves x and -x adjacent in some order; duplicates
   // of one literal can then be split by its negation, so order each
   // variable's literals before dropping repeats.
@@ -65,14 +65,24 @@ BasicClause *ClauseRegistry::create_clause(LitVector &lits) {
   });
   remove_duplicates(lits);
   std::uint64_t h = hash_lits(lits.begin(), lits.end());
+  __builtin_prefetch(&table_[home(h)]);
+  return h;
+}
+
+BasicClause *ClauseRegistry::create_prepared(const LitVector &lits,
+                                             std::uint64_t key) {
   grow(count_ + 1); // first, so that the slot found stays valid
-  std::size_t i = find_slot(lits.data(), lits.size(), h);
+  std::size_t i = find_slot(lits.data(), lits.size(), key);
   if (table_[i])
     return clause_of(table_[i]);
   BasicClause *c = new_clause(lits);
-  table_[i] = reinterpret_cast<std::uintptr_t>(c) | tag_of(h);
+  table_[i] = reinterpret_cast<std::uintptr_t>(c) | tag_of(key);
   ++count_;
   return c;
+}
+
+BasicClause *ClauseRegistry::create_clause(LitVector &lits) {
+  return create_prepared(lits, prepare_clause(lits));
 }
 
 BasicClause *ClauseRegistry::create_clause(long long n, const long long *lits) {

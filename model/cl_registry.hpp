@@ -23,6 +23,14 @@ public:
   BasicClause *create_clause(LitVector &lits);
   // The same on a copy of the n literals at lits.
   BasicClause *create_clause(long long n, const long long *lits);
+  // create_clause in two steps, for callers that create many clauses in a
+  // row: prepare_clause sorts and deduplicates lits as create_clause does
+  // and starts fetching the table slot of its clause into the cache;
+  // create_prepared then finishes on the unchanged vector and the key that
+  // prepare_clause returned. Preparing a batch of clauses before creating
+  // them lets their cache misses overlap.
+  std::uint64_t prepare_clause(LitVector &lits);
+  BasicClause *create_prepared(const LitVector &lits, std::uint64_t key);
 
   static void remove_duplicates(LitVector &lits);
   void register_clause(BasicClause *c);

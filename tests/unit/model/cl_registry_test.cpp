@@ -56,6 +56,46 @@ TEST(ClauseRegistry, AddLiteralReregisters) {
   EXPECT_EQ(c->lits, (LitVector{-3, 10, 11, 100}));
 }
 
+// Literals are kept in 32 bits where they fit and move to a wider or
+// larger array when a literal or a relaxation needs it; the clause and its
+// registry key follow every move.
+TEST(ClauseRegistry, StorageWidensAndGrowsWithoutLosingTheKey) {
+  const long long big = 1LL << 40;
+  LitVector w{big, -3, 5};
+  BasicClause *c = reg().create_clause(w);
+  EXPECT_EQ(c->lits, (LitVector{-3, 5, big}));
+  EXPECT_EQ(reg().lookup_vect(LitVector{-3, 5, big}), c);
+  reg().add_literal(c, -(big + 1));
+  EXPECT_EQ(c->lits, (LitVector{-3, 5, big, -(big + 1)}));
+  EXPECT_EQ(c->lits.back(), -(big + 1));
+
+  LitVector a{7, 8, 9};
+  BasicClause *d = reg().create_clause(a);
+  LitVector expect = a;
+  for (long long r = 100; r < 140; ++r) { // relaxed again and again
+    reg().add_literal(d, r);
+    expect.push_back(r);
+  }
+  reg().add_literal(d, big); // a narrow clause turns wide
+  expect.push_back(big);
+  EXPECT_EQ(d->lits, expect);
+  EXPECT_EQ(reg().lookup_vect(expect), d);
+  EXPECT_EQ(reg().lookup_vect(a), nullptr);
+  EXPECT_EQ(LitVector(d->lits), expect);
+  EXPECT_EQ(d->lits.end() - d->lits.begin(), 44);
+  EXPECT_EQ(d->lits[3], 100);
+
+  LitVector longer; // a block of its own, beyond the arena's small sizes
+  for (long long v = 1; v <= 1000; ++v)
+    longer.push_back(v % 2 ? v : -v);
+  BasicClauseSet s;
+  BasicClause *e = s.create_clause(longer);
+  EXPECT_EQ(e->lits, longer);
+  EXPECT_EQ(s.create_clause(longer), e);
+  s.clear_direct();
+  EXPECT_EQ(reg().lookup_vect(longer), nullptr);
+}
+
 TEST(BasicClauseSet, InsertTwiceChangesNothing) {
   BasicClauseSet s;
   s.top_weight = 10;
