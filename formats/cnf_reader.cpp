@@ -6,9 +6,20 @@
 #include "formats/dimacs_readers.hpp"
 
 void parse_cnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
-  LitVector lits;
   long long maxvar = 1;
   long long k = 0; // clauses read, repeats included
+  auto add = [&clset](const LitVector &lits, std::uint64_t key,
+                      long long line) {
+    ClauseIdManager &ids = ClauseIdManager::get();
+    if (ids.next_id < line)
+      ids.next_id = line;
+    bool fresh;
+    BasicClause *c = dimacs::insert_prepared(clset, lits, key, fresh);
+    if (!fresh)
+      dimacs::add_weight(clset, c, 1);
+    c->group = c->id;
+  };
+  dimacs::ClauseBatch<long long, decltype(add)> batch(clset, add);
   dimacs::read_lines(
       in,
       [&] {
@@ -23,15 +34,9 @@ void parse_cnf_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
         FMTUtils::skipLine(in);
       },
       [&] {
-        dimacs::read_clause_lits(in, lits, maxvar);
-        ClauseIdManager &ids = ClauseIdManager::get();
-        if (ids.next_id < ++k)
-          ids.next_id = k;
-        bool fresh;
-        BasicClause *c = dimacs::add_clause(clset, lits, fresh);
-        if (!fresh)
-          dimacs::add_weight(clset, c, 1);
-        c->group = c->id;
+        dimacs::read_clause_lits(in, batch.next(), maxvar);
+        batch.push(++k);
       });
+  batch.flush();
   imgr.top_id += maxvar;
 }

@@ -140,16 +140,6 @@ inline BasicClause *insert_prepared(BasicClauseSet &clset,
   return c;
 }
 
-// Adds the clause to the set; fresh is set when it was not yet a member
-// (a repeated clause reaches the member it repeats).
-inline BasicClause *add_clause(BasicClauseSet &clset, LitVector &lits,
-                               bool &fresh) {
-  std::size_t before = clset.size();
-  BasicClause *c = clset.create_clause(lits);
-  fresh = clset.size() != before;
-  return c;
-}
-
 // Adds w to the clause's weight, capped at the top weight; a clause that is
 // already hard stays as it is.
 inline void add_weight(BasicClauseSet &clset, BasicClause *c, long long w) {

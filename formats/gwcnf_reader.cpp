@@ -10,23 +10,35 @@
 
 void parse_gwcnf_file(StreamBuffer &in, IDManager &imgr,
                       BasicClauseSet &clset) {
-  LitVector lits;
   long long maxvar = 1;
   std::unordered_map<long long, long long> group_weight;
   long long sum = 1; // saturates at the largest weight
+  struct Line {
+    long long group, weight;
+  };
+  auto add = [&](const LitVector &lits, std::uint64_t key, const Line &l) {
+    bool fresh;
+    BasicClause *c = dimacs::insert_prepared(clset, lits, key, fresh);
+    c->group = l.group;
+    if (l.weight != clset.top_weight &&
+        group_weight.emplace(l.group, l.weight).second)
+      sum = FMTUtils::add_capped(sum, l.weight, BasicClauseSet::kMaxWeight);
+    dimacs::add_weight(clset, c, l.weight);
+  };
+  dimacs::ClauseBatch<Line, decltype(add)> batch(clset, add);
   dimacs::read_lines(
-      in, [&] { dimacs::read_weighted_header(in, imgr, clset, "gwcnf", true); },
+      in,
+      [&] {
+        batch.flush();
+        dimacs::read_weighted_header(in, imgr, clset, "gwcnf", true);
+      },
       [&] {
         long long g = FMTUtils::parseInt(in);
         long long w = FMTUtils::parseWeight(in);
-        dimacs::read_clause_lits(in, lits, maxvar);
-        bool fresh;
-        BasicClause *c = dimacs::add_clause(clset, lits, fresh);
-        c->group = g;
-        if (w != clset.top_weight && group_weight.emplace(g, w).second)
-          sum = FMTUtils::add_capped(sum, w, BasicClauseSet::kMaxWeight);
-        dimacs::add_weight(clset, c, w);
+        dimacs::read_clause_lits(in, batch.next(), maxvar);
+        batch.push({g, w});
       });
+  batch.flush();
   imgr.top_id += maxvar;
   // A clause repeated within one group adds up weights that the sum counts
   // once; keep the top above every soft clause so that none turns hard.

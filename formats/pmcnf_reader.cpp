@@ -7,12 +7,24 @@
 
 void parse_pmcnf_file(StreamBuffer &in, IDManager &imgr,
                       BasicClauseSet &clset) {
-  LitVector lits;
   long long maxvar = 1;
   bool hard = false;
+  auto add = [&clset](const LitVector &lits, std::uint64_t key, bool hard) {
+    bool fresh;
+    BasicClause *c = dimacs::insert_prepared(clset, lits, key, fresh);
+    if (hard)
+      clset.set_cl_hard(c);
+    else if (fresh)
+      clset.set_cl_weight(c, 1);
+    else if (c->weight < clset.top_weight)
+      clset.set_cl_weight(
+          c, FMTUtils::add_capped(c->weight, 1, clset.top_weight));
+  };
+  dimacs::ClauseBatch<bool, decltype(add)> batch(clset, add);
   dimacs::read_lines(
       in,
       [&] {
+        batch.flush();
         std::string word = dimacs::read_header_word(in);
         if (word == "hard" || word == "soft") {
           hard = word == "hard";
@@ -31,16 +43,9 @@ void parse_pmcnf_file(StreamBuffer &in, IDManager &imgr,
         }
       },
       [&] {
-        dimacs::read_clause_lits(in, lits, maxvar);
-        bool fresh;
-        BasicClause *c = dimacs::add_clause(clset, lits, fresh);
-        if (hard)
-          clset.set_cl_hard(c);
-        else if (fresh)
-          clset.set_cl_weight(c, 1);
-        else if (c->weight < clset.top_weight)
-          clset.set_cl_weight(
-              c, FMTUtils::add_capped(c->weight, 1, clset.top_weight));
+        dimacs::read_clause_lits(in, batch.next(), maxvar);
+        batch.push(hard);
       });
+  batch.flush();
   imgr.top_id += maxvar;
 }
