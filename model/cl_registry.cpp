@@ -72,12 +72,13 @@ std::uint64_t ClauseRegistry::prepare_clause(LitVector &lits) {
 BasicClause *ClauseRegistry::create_prepared(const LitVector &lits,
                                              std::uint64_t key) {
   grow(count_ + 1); // first, so that the slot found stays valid
-  std::size_t i = find_slot(lits.data(), lits.size(), key);
-  if (table_[i])
-    return clause_of(table_[i]);
+  Probe p = probe(key, [&lits](const BasicClause *o) {
+    return o->lits.equals(lits.data(), lits.size());
+  });
+  if (p.found)
+    return clause_of(table_[p.slot]);
   BasicClause *c = new_clause(lits);
-  table_[i] = reinterpret_cast<std::uintptr_t>(c) | tag_of(key);
-  ++count_;
+  fill(p.slot, c, key);
   return c;
 }
 
@@ -90,38 +91,51 @@ BasicClause *ClauseRegistry::create_clause(long long n, const long long *lits) {
   return create_clause(v);
 }
 
-std::size_t ClauseRegistry::find_slot(const long long *l, std::size_t n,
-                                      std::uint64_t h) const {
+template <class Same>
+ClauseRegistry::Probe ClauseRegistry::probe(std::uint64_t h, Same same) const {
   Slot tag = tag_of(h);
-  std::size_t i = home(h);
-  for (Slot s; (s = table_[i]); i = next(i))
-    if ((s & ~kAddrMask) == tag && clause_of(s)->lits.equals(l, n))
-      return i;
-  return i;
+  std::size_t i = home(h), free = table_.size();
+  for (Slot s; (s = table_[i]); i = next(i)) {
+    if (s == kErased) {
+      if (free == table_.size())
+        free = i;
+    } else if ((s & ~kAddrMask) == tag && same(clause_of(s))) {
+      return {i, true};
+    }
+  }
+  return {free == table_.size() ? i : free, false};
+}
+
+void ClauseRegistry::fill(std::size_t slot, BasicClause *c, std::uint64_t h) {
+  if (!table_[slot])
+    ++used_;
+  table_[slot] = reinterpret_cast<std::uintptr_t>(c) | tag_of(h);
+  ++count_;
 }
 
 void ClauseRegistry::reserve(std::size_t n) {
   // Sized for a load of 3/5 once the n clauses are in.
   std::size_t want = count_ + n;
-  if (want * 4 > table_.size() * 3)
+  if ((used_ + n) * 4 > table_.size() * 3)
     rehash(want + want * 2 / 3);
 }
 
 void ClauseRegistry::grow(std::size_t want) {
-  if (want * 4 > table_.size() * 3)
-    rehash(std::max(2 * table_.size(), want * 2));
+  if ((used_ - count_ + want) * 4 > table_.size() * 3)
+    rehash(std::max<std::size_t>(256, want * 2));
 }
 
 void ClauseRegistry::rehash(std::size_t cap) {
-  std::vector<Slot> old(cap, 0);
+  Table old(cap, 0);
   old.swap(table_);
+  used_ = count_;
   // Each entry's home needs its clause's hash: fetch the clauses a few
   // entries ahead, so that their cache misses overlap.
   constexpr std::size_t kAhead = 8;
   for (std::size_t k = 0; k < old.size(); ++k) {
-    if (k + kAhead < old.size() && old[k + kAhead])
+    if (k + kAhead < old.size() && old[k + kAhead] > kErased)
       __builtin_prefetch(clause_of(old[k + kAhead]));
-    if (!old[k])
+    if (old[k] <= kErased)
       continue;
     std::size_t i = home(hash_of(clause_of(old[k])));
     while (table_[i])
@@ -130,54 +144,39 @@ void ClauseRegistry::rehash(std::size_t cap) {
   }
 }
 
-void ClauseRegistry::insert_slot(BasicClause *c) {
-  grow(count_ + 1);
-  std::uint64_t h = hash_of(c);
-  Slot tag = tag_of(h);
-  std::size_t i = home(h);
-  for (Slot s; (s = table_[i]); i = next(i))
-    if ((s & ~kAddrMask) == tag &&
-        (clause_of(s) == c ||
-         std::equal(c->lits.begin(), c->lits.end(), clause_of(s)->lits.begin(),
-                    clause_of(s)->lits.end())))
-      return; // an entry already present is kept
-  table_[i] = reinterpret_cast<std::uintptr_t>(c) | tag;
-  ++count_;
-}
-
 void ClauseRegistry::erase_slot(BasicClause *c) {
   std::size_t i = home(hash_of(c));
   while (table_[i] && clause_of(table_[i]) != c)
     i = next(i);
   if (!table_[i])
     return; // c is not the registered clause of its literals
-  // Backward-shift deletion: move later entries of the probe run into the
-  // hole unless their home slot lies cyclically within (hole, entry].
-  std::size_t j = i;
-  for (;;) {
+  --count_;
+  // A slot before an empty one ends no probe run: it can be emptied.
+  if (!table_[next(i)]) {
     table_[i] = 0;
-    for (;;) {
-      j = next(j);
-      if (!table_[j]) {
-        --count_;
-        return;
-      }
-      std::size_t k = home(hash_of(clause_of(table_[j])));
-      bool stays = i <= j ? (i < k && k <= j) : (i < k || k <= j);
-      if (!stays)
-        break;
-    }
-    table_[i] = table_[j];
-    i = j;
+    --used_;
+  } else {
+    table_[i] = kErased;
   }
 }
 
-void ClauseRegistry::register_clause(BasicClause *c) { insert_slot(c); }
+void ClauseRegistry::register_clause(BasicClause *c) {
+  grow(count_ + 1);
+  std::uint64_t h = hash_of(c);
+  Probe p = probe(h, [c](const BasicClause *o) {
+    return o == c || std::equal(c->lits.begin(), c->lits.end(),
+                                o->lits.begin(), o->lits.end());
+  });
+  if (!p.found) // an entry already present is kept
+    fill(p.slot, c, h);
+}
 
 BasicClause *ClauseRegistry::lookup_vect(const LitVector &lits) const {
-  Slot s = table_[find_slot(lits.data(), lits.size(),
-                            hash_lits(lits.begin(), lits.end()))];
-  return s ? clause_of(s) : nullptr;
+  Probe p = probe(hash_lits(lits.begin(), lits.end()),
+                  [&lits](const BasicClause *o) {
+                    return o->lits.equals(lits.data(), lits.size());
+                  });
+  return p.found ? clause_of(table_[p.slot]) : nullptr;
 }
 
 void ClauseRegistry::erase_clause(BasicClause *c) {

@@ -9,6 +9,7 @@
 #include "model/basic_clause.hpp"
 #include "model/cl_id_manager.hpp"
 #include "model/clause_arena.hpp"
+#include "model/huge_page_alloc.hpp"
 
 class ClauseRegistry {
 public:
@@ -52,14 +53,17 @@ public:
   void reserve(std::size_t n);
 
 private:
-  // The literal map: open addressing with linear probing and backward-shift
-  // deletion, so a lookup hashes the literals once and allocates nothing.
-  // A slot is one word: the clause's address in its low 48 bits (all that
-  // user-space addresses use) and 16 bits of its hash above, which settle
-  // most mismatches without touching the clause. 0 marks an empty slot.
+  // The literal map: open addressing with linear probing, so a lookup
+  // hashes the literals once and allocates nothing. A slot is one word: the
+  // clause's address in its low 48 bits (all that user-space addresses use)
+  // and 16 bits of its hash above, which settle most mismatches without
+  // touching the clause. 0 marks an empty slot, kErased one whose clause
+  // was erased: erasing then needs no other clause's hash, and the marks
+  // go at the next rehash.
   using Slot = std::uint64_t;
   static constexpr int kTagShift = 48;
   static constexpr Slot kAddrMask = (Slot(1) << kTagShift) - 1;
+  static constexpr Slot kErased = 1; // no clause has an odd address
   static Slot tag_of(std::uint64_t h) { return h << kTagShift; }
   static BasicClause *clause_of(Slot s) {
     return reinterpret_cast<BasicClause *>(s & kAddrMask);
@@ -76,19 +80,26 @@ private:
   std::size_t next(std::size_t i) const {
     return i + 1 == table_.size() ? 0 : i + 1;
   }
-  // The slot of the clause whose literals are l[0..n), or the empty slot
-  // where it would go.
-  std::size_t find_slot(const long long *l, std::size_t n,
-                        std::uint64_t h) const;
-  void insert_slot(BasicClause *c);
+  // The slot of the clause whose hash is h and for which same(clause)
+  // holds; when there is none, found is false and the slot is the one to
+  // fill (the first erased slot on the way, else the empty one).
+  struct Probe {
+    std::size_t slot;
+    bool found;
+  };
+  template <class Same> Probe probe(std::uint64_t h, Same same) const;
+  void fill(std::size_t slot, BasicClause *c, std::uint64_t h);
   void erase_slot(BasicClause *c);
-  // Makes room for want entries at a load of at most 3/4.
+  // Makes room for want entries beside the erased marks, at a load of at
+  // most 3/4.
   void grow(std::size_t want);
   void rehash(std::size_t cap);
   BasicClause *new_clause(const LitVector &lits);
   void delete_clause(BasicClause *c);
 
   ClauseArena arena_;
-  std::vector<Slot> table_ = std::vector<Slot>(256, 0);
-  std::size_t count_ = 0;
+  using Table = std::vector<Slot, HugePageAllocator<Slot>>;
+  Table table_ = Table(256, 0);
+  std::size_t count_ = 0; // clauses in the table
+  std::size_t used_ = 0;  // slots not empty: clauses and erased marks
 };

@@ -40,10 +40,20 @@ public:
   static constexpr std::size_t kMaxPos = UINT32_MAX - 1;
 
 private:
-  // Clauses allocated one after another (a reader's, an encoder's) get
-  // neighbouring slots, so filling a large set stays in cache.
+  // Clauses allocated one after another (a reader's, an encoder's) lie
+  // in the same few pages: the 4 KiB page of a clause picks a random
+  // window of the table and its offset in the page a slot in that window,
+  // so filling a large set stays in cache while the pages spread evenly.
   std::size_t home(const BasicClause *c) const {
-    return (reinterpret_cast<std::uintptr_t>(c) >> 4) % table_.size();
+    std::uint64_t a = reinterpret_cast<std::uintptr_t>(c) >> 4;
+    std::uint64_t page = (a >> 8) * 0x9E3779B97F4A7C15ULL;
+    std::size_t cap = table_.size();
+    std::size_t i = static_cast<std::size_t>(
+                        (static_cast<unsigned __int128>(page) * cap) >> 64) +
+                    (a & 255);
+    while (i >= cap)
+      i -= cap;
+    return i;
   }
   std::size_t next(std::size_t i) const {
     return i + 1 == table_.size() ? 0 : i + 1;
