@@ -113,6 +113,29 @@ TEST(Lexer, IntegersWithSignsAndAtTheEnd) {
   EXPECT_EQ(int_of("12x"), 12);
 }
 
+TEST(Lexer, NumbersOfEveryLengthInsideABlock) {
+  // Long enough that most numbers are read straight from the block; the
+  // last few go the careful way near the end of the input.
+  std::vector<long long> expect;
+  std::string text;
+  unsigned long long x = 12345;
+  for (int round = 0; round < 40; ++round)
+    for (int digits = 1; digits <= 18; ++digits) {
+      x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+      std::string d = std::to_string(x >> 1).substr(0, digits);
+      const char *sign = round % 3 == 0 ? "-" : round % 3 == 1 ? "+" : "";
+      const char *gap = round % 4 == 0 ? "\n" : round % 4 == 1 ? " \t " : " ";
+      text += sign + d + gap;
+      expect.push_back(std::stoll(sign + d));
+    }
+  text += "-0 00000000000000000000000000042 12x";
+  expect.insert(expect.end(), {0, 42, 12});
+  Stream<> s(ftest::write_file("lengths.txt", text));
+  for (std::size_t i = 0; i < expect.size(); ++i)
+    ASSERT_EQ(parseLongInt(s.in), expect[i]) << "number " << i;
+  EXPECT_EQ(*s.in, 'x');
+}
+
 TEST(Lexer, MalformedIntegersArePaseErrors) {
   EXPECT_EXIT(int_of("- 7"), testing::ExitedWithCode(3),
               "^PARSE ERROR! Unexpected char:  \n");
