@@ -128,7 +128,8 @@ inline std::uint64_t leading_digits8(const unsigned char *p, int &n) {
 // within the current block: the common case, done on the block's bytes
 // without refill or overflow checks. Returns false, consuming nothing, for
 // anything else.
-template <class B> bool parseShortInt(B &in, long long &out) {
+template <class B>
+[[gnu::always_inline]] inline bool parseShortInt(B &in, long long &out) {
   const unsigned char *p = in.cursor(), *e = in.block_end();
   while (p < e && is_space(*p))
     ++p;
@@ -156,10 +157,9 @@ template <class B> bool parseShortInt(B &in, long long &out) {
   return true;
 }
 
-template <class B> long long parseLongInt(B &in) {
-  long long fast;
-  if (parseShortInt(in, fast))
-    return fast;
+// parseLongInt past the short numbers: signs, refills, long numbers and
+// errors. Kept out of line so that the common case inlines.
+template <class B> [[gnu::noinline]] long long parseLongIntCareful(B &in) {
   skipWhitespace(in);
   int c = *in;
   bool neg = false;
@@ -190,6 +190,13 @@ template <class B> long long parseLongInt(B &in) {
   }
   long long r = static_cast<long long>(v);
   return neg ? -r : r;
+}
+
+template <class B> inline long long parseLongInt(B &in) {
+  long long fast;
+  if (parseShortInt(in, fast))
+    return fast;
+  return parseLongIntCareful(in);
 }
 
 template <class B> long long parseInt(B &in) { return parseLongInt(in); }
