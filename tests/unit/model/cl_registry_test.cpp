@@ -2,6 +2,7 @@
 // weights and counters, groups, relaxation in place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "model/basic_clset.hpp"
@@ -94,6 +95,30 @@ TEST(ClauseRegistry, StorageWidensAndGrowsWithoutLosingTheKey) {
   EXPECT_EQ(s.create_clause(longer), e);
   s.clear_direct();
   EXPECT_EQ(reg().lookup_vect(longer), nullptr);
+}
+
+TEST(ClauseRegistry, ShortAndLongClausesSortAlike) {
+  // Short clauses take a sorting network, long ones a comparison sort; both
+  // order by variable, -x before x, and drop repeats.
+  std::uint64_t x = 7;
+  for (int round = 0; round < 300; ++round) {
+    LitVector v;
+    int n = 1 + round % 14;
+    for (int i = 0; i < n; ++i) {
+      x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+      long long var = 300000 + static_cast<long long>((x >> 33) % 6);
+      v.push_back((x >> 20) & 1 ? var : -var);
+    }
+    LitVector expect = v;
+    std::sort(expect.begin(), expect.end(), [](long long a, long long b) {
+      return std::llabs(a) != std::llabs(b) ? std::llabs(a) < std::llabs(b)
+                                            : a < b;
+    });
+    expect.erase(std::unique(expect.begin(), expect.end()), expect.end());
+    BasicClause *c = reg().create_clause(v);
+    EXPECT_EQ(v, expect) << "round " << round;
+    EXPECT_EQ(c->lits, expect) << "round " << round;
+  }
 }
 
 TEST(BasicClauseSet, InsertTwiceChangesNothing) {
