@@ -43,8 +43,8 @@ void ClauseLits::move_to_heap(std::uint32_t cap, bool wide) {
     std::copy(data(), data() + size_, p);
   }
   free_heap();
-  std::memcpy(room(), &p, sizeof p);
-  room()[2] = static_cast<std::int32_t>(cap);
+  std::memcpy(heap_addr(), &p, sizeof p);
+  *heap_cap_word() = static_cast<std::int32_t>(cap);
   on_heap_ = 1;
   wide_ = wide;
 }

@@ -191,12 +191,26 @@ private:
   const std::int32_t *room() const {
     return reinterpret_cast<const std::int32_t *>(this + 1);
   }
+  // Once on the heap, the room holds the array's address at its first
+  // 8-byte boundary (where leak checkers look for pointers) and the
+  // array's capacity in the word left over.
+  std::int32_t *heap_addr() const {
+    const std::int32_t *r = room();
+    return const_cast<std::int32_t *>(
+        reinterpret_cast<std::uintptr_t>(r) % 8 ? r + 1 : r);
+  }
+  std::int32_t *heap_cap_word() const {
+    std::int32_t *a = heap_addr();
+    return a == room() ? a + 2 : a - 1;
+  }
   std::int32_t *heap() const {
     std::int32_t *p;
-    std::memcpy(&p, room(), sizeof p);
+    std::memcpy(&p, heap_addr(), sizeof p);
     return p;
   }
-  std::uint32_t heap_cap() const { return static_cast<std::uint32_t>(room()[2]); }
+  std::uint32_t heap_cap() const {
+    return static_cast<std::uint32_t>(*heap_cap_word());
+  }
   const std::int32_t *data() const { return on_heap_ ? heap() : room(); }
   std::int32_t *data() { return on_heap_ ? heap() : room(); }
   // Moves the literals to a heap array for cap literals of the given width.

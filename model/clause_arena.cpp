@@ -36,6 +36,7 @@ void *ClauseArena::cut(std::size_t bytes) {
     // The rest of the old chunk, smaller than this block, stays unused.
     next_ = static_cast<char *>(::operator new(chunk_size_));
     end_ = next_ + chunk_size_;
+    chunks_.push_back(next_);
     ASAN_POISON_MEMORY_REGION(next_, chunk_size_);
     if (chunk_size_ < kMaxChunk)
       chunk_size_ *= 2;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <vector>
+#include <vector>
 
 class ClauseArena {
 public:
@@ -37,4 +38,7 @@ private:
   char *next_ = nullptr; // unused rest of the current chunk
   char *end_ = nullptr;
   std::size_t chunk_size_ = kFirstChunk;
+  // Every chunk, so that a chunk of free blocks stays reachable for leak
+  // checkers too.
+  std::vector<char *> chunks_;
 };
