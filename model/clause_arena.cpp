@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "model/huge_page_alloc.hpp"
+
 #include <sanitizer/asan_interface.h>
 
 // Under AddressSanitizer, free blocks and the unused rest of a chunk are
@@ -34,7 +36,7 @@ void ClauseArena::release(void *p, std::size_t bytes) {
 void *ClauseArena::cut(std::size_t bytes) {
   if (static_cast<std::size_t>(end_ - next_) < bytes) {
     // The rest of the old chunk, smaller than this block, stays unused.
-    next_ = static_cast<char *>(::operator new(chunk_size_));
+    next_ = HugePageAllocator<char>().allocate(chunk_size_);
     end_ = next_ + chunk_size_;
     chunks_.push_back(next_);
     ASAN_POISON_MEMORY_REGION(next_, chunk_size_);

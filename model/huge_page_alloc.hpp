@@ -1,7 +1,9 @@
-// An allocator for large tables that are probed at random (the registry's
-// literal map): blocks of 2 MiB and more are aligned to 2 MiB and offered
-// to the kernel for transparent huge pages, so that a probe costs one cache
-// miss instead of a cache miss and a page-table walk.
+// An allocator for the large blocks of the clause model (the registry's
+// table, the clause arena's chunks): blocks of 2 MiB and more are aligned
+// to 2 MiB and offered to the kernel for transparent huge pages. A random
+// probe into a large table then costs one cache miss instead of a cache
+// miss and a page-table walk, and filling the model takes one page fault
+// per 2 MiB instead of one per 4 KiB.
 #pragma once
 
 #include <cstddef>
