@@ -10,8 +10,15 @@
 // poisoned, so that a clause used after its release is still reported.
 
 void *ClauseArena::allocate(std::size_t bytes) {
-  if (bytes > kMaxSmall)
-    return ::operator new(bytes);
+  if (bytes > kMaxSmall) {
+    LargeBlock *b =
+        static_cast<LargeBlock *>(::operator new(sizeof(LargeBlock) + bytes));
+    b->prev = &large_;
+    b->next = large_.next;
+    large_.next->prev = b;
+    large_.next = b;
+    return b + 1;
+  }
   FreeBlock *&head = free_[bytes / kAlign];
   if (!head)
     return cut(bytes);
@@ -23,7 +30,10 @@ void *ClauseArena::allocate(std::size_t bytes) {
 
 void ClauseArena::release(void *p, std::size_t bytes) {
   if (bytes > kMaxSmall) {
-    ::operator delete(p);
+    LargeBlock *b = static_cast<LargeBlock *>(p) - 1;
+    b->prev->next = b->next;
+    b->next->prev = b->prev;
+    ::operator delete(b);
     return;
   }
   FreeBlock *&head = free_[bytes / kAlign];

@@ -35,6 +35,13 @@ private:
   struct FreeBlock {
     FreeBlock *next;
   };
+  // A block from the general allocator, listed so that it stays reachable
+  // for leak checkers: the registry keeps clause addresses in a form they
+  // do not read.
+  struct alignas(16) LargeBlock {
+    LargeBlock *prev, *next;
+  };
+  LargeBlock large_ = {&large_, &large_}; // list head
   FreeBlock *free_[kMaxSmall / kAlign + 1] = {};
   char *next_ = nullptr; // unused rest of the current chunk
   char *end_ = nullptr;
