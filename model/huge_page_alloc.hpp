@@ -25,8 +25,13 @@ template <class T> struct HugePageAllocator {
       return static_cast<T *>(::operator new(bytes));
     bytes = (bytes + kHuge - 1) / kHuge * kHuge;
     void *p = std::aligned_alloc(kHuge, bytes);
-    if (!p)
+    if (!p) {
+      // Out of memory: the program's new-handler reports it and ends the
+      // run, as for any other allocation.
+      if (std::new_handler h = std::get_new_handler())
+        h();
       throw std::bad_alloc();
+    }
     madvise(p, bytes, MADV_HUGEPAGE);
     return static_cast<T *>(p);
   }
