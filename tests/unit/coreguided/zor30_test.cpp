@@ -5,13 +5,10 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "coreguided/zor30.hpp"
 #include "model/zor_config.hpp"
 #include "tests/tools/lib/small_instance.hpp"
+#include "tests/tools/lib/work_folder.hpp"
 
 namespace {
 
@@ -32,13 +29,6 @@ long long run_zor30(const Instance &in) {
   return cost;
 }
 
-std::string file_text(const std::string &name) {
-  std::ifstream in(name);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 } // namespace
 
 TEST(ZOR30, TraceModeWritesOneFormulaPerCoreAndTheCertificate) {
@@ -50,26 +40,23 @@ TEST(ZOR30, TraceModeWritesOneFormulaPerCoreAndTheCertificate) {
     in.clauses.push_back({1, {v}});
     in.clauses.push_back({1, {-v}});
   }
-  char dir[] = "/tmp/kestrane_zor30_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  ASSERT_EQ(chdir(dir), 0);
+  testfs::WorkFolder folder("kestrane_zor30");
+  ASSERT_TRUE(folder.ok());
   ZORConfig::trace_mode = true;
   long long cost = run_zor30(in);
   ZORConfig::trace_mode = false;
   EXPECT_EQ(cost, 3);
-  EXPECT_EQ(file_text("zor-unsat-formula-f1.txt").rfind("p cnf 3 6\n", 0), 0u);
+  EXPECT_EQ(
+      testfs::file_text("zor-unsat-formula-f1.txt").rfind("p cnf 3 6\n", 0),
+      0u);
   for (const char *name :
        {"zor-unsat-formula-f2.txt", "zor-unsat-formula-f3.txt",
         "zor-unsat-trace-f1.txt", "zor-unsat-trace-f3.txt"})
-    EXPECT_FALSE(file_text(name).empty()) << name;
-  EXPECT_TRUE(file_text("zor-unsat-formula-f4.txt").empty());
-  std::string cert = file_text("zor-sat-certificate.txt");
+    EXPECT_FALSE(testfs::file_text(name).empty()) << name;
+  EXPECT_TRUE(testfs::file_text("zor-unsat-formula-f4.txt").empty());
+  std::string cert = testfs::file_text("zor-sat-certificate.txt");
   EXPECT_EQ(cert.rfind("<= 3 ", 0), 0u) << cert;
   EXPECT_EQ(cert.substr(cert.size() - 2), "0\n") << cert;
-  ASSERT_EQ(chdir(cwd), 0);
-  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 TEST(ZOR30, UnsatisfiableHardClausesAnswerMinusOne) {

@@ -2,15 +2,10 @@
 // lines without the evaluation format; its optima are judged end to end.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "model/zor_config.hpp"
 #include "search/binsearch.hpp"
 #include "tests/tools/lib/small_instance.hpp"
+#include "tests/tools/lib/work_folder.hpp"
 
 namespace {
 
@@ -19,7 +14,7 @@ small::Instance three_units() {
   small::Instance in;
   in.nvars = 3;
   in.top = 10;
-  in.clauses = {{1, {1}},      {1, {2}},      {1, {3}},
+  in.clauses = {{1, {1}},       {1, {2}},       {1, {3}},
                 {10, {-1, -2}}, {10, {-2, -3}}, {10, {-1, -3}}};
   return in;
 }
@@ -42,21 +37,11 @@ std::string run_binsearch(long long &cost) {
   return testing::internal::GetCapturedStdout();
 }
 
-std::string file_text(const std::string &name) {
-  std::ifstream in(name);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 } // namespace
 
 TEST(BinSearchMaxSATSolver, TraceModeWritesTracesAndTheLastCertificate) {
-  char dir[] = "/tmp/kestrane_binsearch_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  ASSERT_EQ(chdir(dir), 0);
+  testfs::WorkFolder folder("kestrane_binsearch");
+  ASSERT_TRUE(folder.ok());
   ZORConfig::trace_mode = true;
   ZORConfig::comp_format = true;
   long long cost = -1;
@@ -66,14 +51,12 @@ TEST(BinSearchMaxSATSolver, TraceModeWritesTracesAndTheLastCertificate) {
   EXPECT_NE(out.find("\no 2\ns OPTIMUM FOUND\nv "), std::string::npos) << out;
   // The search tests at most 1 (unsatisfiable: a trace) before it settles;
   // the certificate holds the last satisfiable bound and its model.
-  EXPECT_FALSE(file_text("zor-unsat-trace-f1.txt").empty());
-  std::string cert = file_text("zor-sat-certificate.txt");
+  EXPECT_FALSE(testfs::file_text("zor-unsat-trace-f1.txt").empty());
+  std::string cert = testfs::file_text("zor-sat-certificate.txt");
   if (!cert.empty()) {
     EXPECT_EQ(cert.rfind("<= ", 0), 0u) << cert;
     EXPECT_EQ(cert.substr(cert.size() - 2), "0\n") << cert;
   }
-  ASSERT_EQ(chdir(cwd), 0);
-  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 TEST(BinSearchMaxSATSolver, PlainResultLineWithoutTheEvaluationFormat) {
@@ -81,8 +64,7 @@ TEST(BinSearchMaxSATSolver, PlainResultLineWithoutTheEvaluationFormat) {
   long long cost = -1;
   std::string out = run_binsearch(cost);
   EXPECT_EQ(cost, 2);
-  EXPECT_NE(out.find("Min unsat cost LB=-1 and UB="), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("Min unsat cost LB=-1 and UB="), std::string::npos) << out;
   EXPECT_NE(out.find("Minimum cost of unsatisfied clauses: 2\n"),
             std::string::npos)
       << out;
