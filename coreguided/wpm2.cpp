@@ -155,16 +155,28 @@ long long WPM2::newbound(BasicClauseSet &alset,
     prepare_hard_set(exact, *clset);
     encode_cost_constraint(*imgr, exact, lits, weights, k,
                            CostRelation::Equals);
-    attach_clause_set(exact, alset);
+    // The test clauses join alset for this call only; clauses alset held
+    // already stay. They are not released: they stay registered for the
+    // rest of the run.
+    std::vector<BasicClause *> added;
+    for (BasicClause *c : exact)
+      if (alset.insert_member(c))
+        added.push_back(c);
     TernWrapperSort sat(*imgr, alset, *model, core);
     sat.init();
     int res = sat.run_sat_solver();
     core.clear();
     sat.reset();
-    detach_clause_set(exact, alset);
+    for (BasicClause *c : added)
+      alset.remove_member(c);
     if (res == 10)
       return k;
   }
+}
+
+void WPM2::add_AM(IDManager &, BasicClauseSet &target, BasicClauseSet &,
+                  am_constr &am) {
+  attach_clause_set(am.clauses, target);
 }
 
 void WPM2::remove_if_exists(std::list<std::set<long long>> &from,

@@ -54,6 +54,11 @@ public:
   // exactly that cost on cover.
   long long newbound(BasicClauseSet &alset, const std::set<long long> &cover,
                      CoverConstraints &constraints, BasicClauseSet &amset);
+  // Attaches the clauses of am's at-most constraint to target, without
+  // references (detach_clause_set takes them out again). The third set is
+  // not used.
+  void add_AM(IDManager &imgr, BasicClauseSet &target, BasicClauseSet &,
+              am_constr &am);
   // Erases from `from` every set equal to a set of `which`.
   void remove_if_exists(std::list<std::set<long long>> &from,
                         const std::list<std::set<long long>> &which);
