@@ -97,19 +97,20 @@ long long ZOR1::weighted_relax_core_clauses(std::vector<long long> &rvars) {
       for (long long l : c->lits)
         if (std::llabs(l) <= num_input_vars)
           cut.push_back(-l);
-    if (Logger::verbosity >= 5)
+    if (show_relaxation_ && Logger::verbosity >= 5)
       std::cout << prefix() << "Core soft clause: " << *c << "\n"
                 << std::flush;
   }
-  if (Logger::verbosity >= 3)
+  if (show_relaxation_ && Logger::verbosity >= 3)
     std::cout << prefix() << "Number of non-hard clauses: " << n << std::endl;
+  bool expert =
+      show_relaxation_ && ZORConfig::expert_mode && ZORConfig::verbosity >= 5;
   bool unrelaxed_found = false;
   for (BasicClause *c : core) {
     long long w = c->weight;
     if (w >= top)
       continue;
-    if (ZORConfig::expert_mode && ZORConfig::verbosity >= 5 &&
-        !cl_rvars_map.count(c)) {
+    if (expert && !cl_rvars_map.count(c)) {
       std::cout << "Found non-relaxed clause: " << *c << std::endl;
       unrelaxed_found = true;
     }
@@ -129,7 +130,7 @@ long long ZOR1::weighted_relax_core_clauses(std::vector<long long> &rvars) {
     register_relaxation_var(copy, r);
     rvars.push_back(r);
   }
-  if (ZORConfig::expert_mode && ZORConfig::verbosity >= 5 && !unrelaxed_found)
+  if (expert && !unrelaxed_found)
     std::cout << "Iter w/o cls having no relax vars" << std::endl;
   if (ZORConfig::cuts_from_cores && !cut.empty() &&
       static_cast<double>(cut.size()) <=

@@ -36,4 +36,6 @@ protected:
   // Replaces the at-most-one constraint over c's relaxation variables.
   void rebuild_amo(BasicClause *c);
   void rebuild_relaxed_clauses();
+
+  bool show_relaxation_ = true; // the relaxations print their progress lines
 };

@@ -15,7 +15,8 @@
 
 class ZOR1_ROR : public ZOR1 {
 public:
-  ZOR1_ROR() = default;
+  // The relaxations run silently here.
+  ZOR1_ROR() { show_relaxation_ = false; }
 
   // The optimum cost, or -1 when the hard clauses are unsatisfiable. Ends
   // the run (status 255) when the working folder has no "tracecheck".

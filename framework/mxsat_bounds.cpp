@@ -347,40 +347,60 @@ long long UnsatMaxSATSolverWithBounds::lower_bound_subtraction_heuristic(
 void UnsatMaxSATSolverWithBounds::hardening(std::vector<Core *> &cores,
                                            IDManager &, BasicClauseSet &clset,
                                            long long lb, long long ub) {
-  if (!ZORConfig::hardening_rule)
+  if (!hardening_on())
     return;
-  if (ZORConfig::verbosity > 1)
-    std::cout << "c Soft to harden:" << hardening_map.size() << std::endl;
-  long long unrelaxed = 0, relaxed = 0;
+  bool show = ZORConfig::verbosity > 1;
+  if (show)
+    show_hardening_start(lb, ub);
+  HardenCounts n;
   for (auto it = hardening_map.begin(); it != hardening_map.end();) {
     BasicClause *c = it->first;
     long long e = it->second;
-    if (sat_add(lb, e) > ub) {
-      long long r = get_unique_relax_var(c);
-      if (r != 0) {
-        for (Core *k : cores)
-          if (k->contains_var(r))
-            k->remove(r);
-        LitVector unit{-r};
-        BasicClause *u = clset.registry->create_clause(unit);
-        clset.insert_clause(u);
-        clset.set_cl_weight(u, clset.top_weight);
-        clset.set_cl_weight(c, clset.top_weight);
-        ++relaxed;
-      } else {
-        clset.set_cl_weight(c, clset.top_weight);
-        ++unrelaxed;
-      }
-      it = hardening_map.erase(it);
-    } else if (e <= 0) {
-      it = hardening_map.erase(it);
-    } else {
+    HardenStep step = sat_add(lb, e) > ub ? HardenStep::Harden
+                      : e <= 0            ? HardenStep::Discard
+                                          : HardenStep::Keep;
+    long long r = step == HardenStep::Harden ? get_unique_relax_var(c) : 0;
+    if (show)
+      show_hardening_entry(c, e, step, r);
+    if (step == HardenStep::Keep) {
       ++it;
+      continue;
     }
+    it = hardening_map.erase(it);
+    if (step == HardenStep::Discard) {
+      ++n.discarded;
+      continue;
+    }
+    if (r != 0) {
+      for (Core *k : cores)
+        if (k->contains_var(r))
+          k->remove(r);
+      LitVector unit{-r};
+      BasicClause *u = clset.registry->create_clause(unit);
+      clset.insert_clause(u);
+      clset.set_cl_weight(u, clset.top_weight);
+      ++n.relaxed;
+    } else {
+      ++n.unrelaxed;
+    }
+    clset.set_cl_weight(c, clset.top_weight);
   }
-  if (ZORConfig::verbosity > 1)
-    std::cout << "c Hardening: " << hardening_map.size() << " " << unrelaxed
-              << " " << relaxed << std::endl;
+  n.left = static_cast<long long>(hardening_map.size());
+  if (show)
+    show_hardening_end(n);
+}
+
+bool UnsatMaxSATSolverWithBounds::hardening_on() const {
+  return ZORConfig::hardening_rule;
+}
+
+void UnsatMaxSATSolverWithBounds::show_hardening_start(long long, long long) {
+  std::cout << "c Soft to harden:" << hardening_map.size() << std::endl;
+}
+
+void UnsatMaxSATSolverWithBounds::show_hardening_end(const HardenCounts &n) {
+  std::cout << "c Hardening: " << n.left << " " << n.unrelaxed << " "
+            << n.relaxed << std::endl;
 }
 
 void UnsatMaxSATSolverWithBounds::show_atmost_constraint(

@@ -206,7 +206,10 @@ public:
       IDManager &imgr, BasicClauseSet &clset, TernWrapperSort &solver,
       std::vector<long long> &model, std::vector<BasicClause *> &core,
       long long &count, std::vector<Core *> &cores, long long ub);
-  // Makes hard every mapped soft clause whose weight lb cannot afford.
+  // Makes hard every mapped soft clause whose weight lb cannot afford
+  // (lb + entry > ub); a hardened clause's unique relaxation variable
+  // leaves every core and is fixed to false. Entries at 0 or below are
+  // dropped. Nothing is done while hardening_on() is false.
   void hardening(std::vector<Core *> &cores, IDManager &imgr,
                  BasicClauseSet &clset, long long lb, long long ub);
   // Prints the weighted at-most constraint (above verbosity 4).
@@ -267,6 +270,26 @@ public:
   std::vector<long long> best_model;
 
 protected:
+  // What hardening does with one map entry.
+  enum class HardenStep { Keep, Harden, Discard };
+  // What one hardening pass did.
+  struct HardenCounts {
+    long long left = 0;      // entries still in the map
+    long long unrelaxed = 0; // clauses hardened without a relaxation variable
+    long long relaxed = 0;   // clauses hardened with their variable fixed
+    long long discarded = 0; // entries dropped at 0 or below
+  };
+  // Whether hardening runs: with the hardening rule.
+  virtual bool hardening_on() const;
+  // The progress lines of hardening, above verbosity 1: the first, one per
+  // map entry once its step is decided and before it is taken (c as it
+  // stands, e its entry; r is 0 unless c is to be hardened with a unique
+  // relaxation variable), and the last.
+  virtual void show_hardening_start(long long lb, long long ub);
+  virtual void show_hardening_entry(BasicClause *, long long, HardenStep,
+                                    long long) {}
+  virtual void show_hardening_end(const HardenCounts &n);
+
   // Set by searches that announce each SAT call of bounded_sat_call: above
   // verbosity 4, "c Call to the SAT solver" before the wrapper's init and
   // "c End Call to the SAT solver" after it.

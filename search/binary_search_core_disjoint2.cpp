@@ -19,7 +19,7 @@ long long floor_mid(long long a, long long b) {
 } // namespace
 
 const BinarySearchCoreDisjoint2::Trace BinarySearchCoreDisjoint2::kTrace = {
-    1, 9, 9, 19, 9};
+    1, 9, 9, 19, 9, false};
 
 long long BinarySearchCoreDisjoint2::solve() {
   std::cout << "c bcd2" << std::endl;
@@ -80,18 +80,31 @@ int BinarySearchCoreDisjoint2::bounded_iteration(TernWrapperSort &sat,
   if (v > t.counters)
     std::cout << "c  n sat iter   " << sat_count_ << std::endl
               << "c  n unsat iter " << unsat_count_ << std::endl;
+  auto print_rvars = [](Core *k) {
+    const char *sep = "";
+    for (long long r : k->get_rvars()) {
+      std::cout << sep << r;
+      sep = ",";
+    }
+    std::cout << std::endl;
+  };
   if (v > t.cores)
     for (Core *k : cores_) {
       std::cout << "c DC[" << k->get_id() << "]: "
                 << " l:" << k->get_lambda() << " nu:" << k->get_nu()
-                << " e:" << k->get_epsilon() << " R:";
-      const char *sep = "";
-      for (long long r : k->get_rvars()) {
-        std::cout << sep << r;
-        sep = ",";
+                << " e:" << k->get_epsilon();
+      bool clauses = v > t.clauses;
+      if (!t.rvar_line) {
+        std::cout << " R:";
+        print_rvars(k);
+      } else {
+        std::cout << std::endl;
+        if (clauses) {
+          std::cout << "c R:";
+          print_rvars(k);
+        }
       }
-      std::cout << std::endl;
-      if (v > t.clauses)
+      if (clauses)
         for (long long r : k->get_rvars()) {
           auto it = rvar_cl_map.find(r);
           if (it != rvar_cl_map.end() && it->second)

@@ -63,6 +63,9 @@ public:
     int clauses;  // the clauses of each core
     int formula;  // the whole formula before the call
     int core;     // the clauses of an unsatisfiable core
+    // Each core's relaxation variables on a line of their own ("c R:"),
+    // printed with its clauses, instead of at the end of its "c DC[" line.
+    bool rvar_line;
   };
 
 protected:

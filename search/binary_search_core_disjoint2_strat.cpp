@@ -11,8 +11,9 @@
 
 namespace {
 // The same thresholds as the second disjoint-core search, except for the
-// cores (from 5), the formula and the core's clauses (above 14).
-const BinarySearchCoreDisjoint2::Trace kStratTrace = {1, 4, 9, 14, 14};
+// cores (from 5), the formula and the core's clauses (above 14); a core's
+// relaxation variables come with its clauses.
+const BinarySearchCoreDisjoint2::Trace kStratTrace = {1, 4, 9, 14, 14, true};
 
 } // namespace
 
@@ -234,6 +235,30 @@ void BinarySearchCoreDisjoint2Strat::core_loop(TernWrapperSort &sat,
     if (stop_condition(outside, cores_, ub, inSoftUB))
       return;
   }
+}
+
+void BinarySearchCoreDisjoint2Strat::show_hardening_start(long long lb,
+                                                          long long ub) {
+  std::cout << "c Soft to harden:" << hardening_map.size() << " (lb:" << lb
+            << " ub:" << ub << ")" << std::endl;
+}
+
+void BinarySearchCoreDisjoint2Strat::show_hardening_entry(BasicClause *c,
+                                                          long long e,
+                                                          HardenStep step,
+                                                          long long r) {
+  std::cout << "c " << c->weight << " " << *c << " (act.w.:" << e << ")";
+  if (step == HardenStep::Harden)
+    std::cout << " hardening cls with a rvar:" << r
+              << " and discarding activity";
+  else if (step == HardenStep::Discard)
+    std::cout << " discarding activity";
+  std::cout << std::endl;
+}
+
+void BinarySearchCoreDisjoint2Strat::show_hardening_end(const HardenCounts &n) {
+  std::cout << "c Hardening: " << n.left << " " << n.unrelaxed << " "
+            << n.relaxed << " " << n.discarded << std::endl;
 }
 
 long long BinarySearchCoreDisjoint2Strat::model_cost() {

@@ -36,6 +36,13 @@ public:
 protected:
   // The falsified weight inside the cores and outside the formula.
   long long model_cost() override;
+  // Hardening here runs whatever the hardening rule says (the map is
+  // filled only under it) and shows its bounds and every entry's outcome.
+  bool hardening_on() const override { return true; }
+  void show_hardening_start(long long lb, long long ub) override;
+  void show_hardening_entry(BasicClause *c, long long e, HardenStep step,
+                            long long r) override;
+  void show_hardening_end(const HardenCounts &n) override;
 
 private:
   // Takes every unrelaxed soft clause out of the formula.

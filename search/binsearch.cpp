@@ -100,8 +100,17 @@ void BinSearchMaxSATSolver::print_result(long long ub) {
 
 long long BinSearchMaxSATSolver::solve() {
   for (BasicClause *c : *clset)
-    if (c->weight < clset->top_weight && c->weight >= 2)
+    if (c->weight < clset->top_weight && c->weight >= 2) {
+      // The unweighted formats give every copy weight 1: the weight counts
+      // the copies of a repeated clause that the reader merged.
+      if (ZORConfig::zortype == MS_Problems::Plain ||
+          ZORConfig::zortype == MS_Problems::Partial)
+        std::cout << "c The input repeats the soft clause " << *c << ": its "
+                  << c->weight
+                  << " copies were merged into one clause of weight "
+                  << c->weight << "." << std::endl;
       Abort("The selected Algorithm is not available for Weighted Max-SAT.");
+    }
   delete sat_;
   sat_ = new TernWrapper(*imgr, working_set_, *model, core_,
                          ZORConfig::trace_mode ? "zor-unsat-trace" : nullptr);

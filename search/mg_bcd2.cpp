@@ -11,8 +11,8 @@
 
 namespace {
 // The thresholds of the second disjoint-core search, except for the cores
-// (from 5).
-const BinarySearchCoreDisjoint2::Trace kGuidedTrace = {1, 4, 9, 19, 9};
+// (from 5); a core's relaxation variables come with its clauses.
+const BinarySearchCoreDisjoint2::Trace kGuidedTrace = {1, 4, 9, 19, 9, true};
 
 } // namespace
 

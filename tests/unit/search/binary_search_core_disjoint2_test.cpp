@@ -130,7 +130,7 @@ using namespace small;
 struct Open : BinarySearchCoreDisjoint2 {
   using BinarySearchCoreDisjoint2::kept_model_;
   using BinarySearchCoreDisjoint2::take_core2;
-  static constexpr Trace kQuiet = {99, 99, 99, 99, 99};
+  static constexpr Trace kQuiet = {99, 99, 99, 99, 99, false};
 };
 
 // Soft units (x1) .. (x4) of weights 2, 3, 4, 5 and (-x1) weight 6.
