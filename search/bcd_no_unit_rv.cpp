@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "framework/bound_encoding.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
@@ -28,11 +29,9 @@ long long BCDNoUnitRV::solve() {
   }
   compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
   if (ub != -1) {
-    std::cout << "c o " << ub << std::endl;
+    std::cout << "c o " << sat_add(ub, units) << std::endl;
     iteration_ = 1;
-    long long cost = search_cores(sat, count, ub);
-    if (__builtin_add_overflow(cost, units, &result))
-      result = LLONG_MAX;
+    result = sat_add(search_cores(sat, count, ub), units);
   }
   restore_input();
   return result;

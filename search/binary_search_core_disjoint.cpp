@@ -83,11 +83,13 @@ void BinarySearchCoreDisjoint::take_model(long long cost, long long &ub) {
 
 void BinarySearchCoreDisjoint::report_model_cost(long long cost,
                                                  long long &ub) {
+  // The printed costs include what the search settled before it began.
   if (ub <= cost) {
-    std::cout << "c Costs - Assig: " << cost << " - Global UB: " << ub;
+    std::cout << "c Costs - Assig: " << sat_add(cost, settled_cost)
+              << " - Global UB: " << sat_add(ub, settled_cost);
   } else {
     ub = cost;
-    std::cout << "c o " << cost;
+    std::cout << "c o " << sat_add(cost, settled_cost);
   }
   std::cout << std::endl;
 }

@@ -51,6 +51,15 @@ void read_model_item(SolverAnswer& a, const std::string& tok) {
   a.model[v] = val;
 }
 
+const std::string kAssig = "c Costs - Assig: ";
+
+// The first word of text when it is a plain integer.
+bool first_int(const std::string& text, long long& v) {
+  std::istringstream t(text);
+  std::string tok;
+  return t >> tok && plain_int(tok, v);
+}
+
 }  // namespace
 
 SolverAnswer parse_answer(const std::string& output) {
@@ -65,13 +74,25 @@ SolverAnswer parse_answer(const std::string& output) {
       a.status = line.substr(2);
       while (!a.status.empty() && a.status.back() == ' ') a.status.pop_back();
     } else if (line.compare(0, 2, "o ") == 0) {
-      std::istringstream t(line.substr(2));
-      std::string tok, extra;
       long long v;
       // "o LB ..." progress lines and "o Top" are not costs.
-      if (t >> tok && plain_int(tok, v)) {
+      if (first_int(line.substr(2), v)) {
+        if (a.has_cost && v > a.cost) a.cost_rose = true;
         a.has_cost = true;
         a.cost = v;
+        a.bounds.emplace_back(v, line);
+      }
+    } else if (line.compare(0, 4, "c o ") == 0) {
+      long long v;
+      if (first_int(line.substr(4), v)) a.bounds.emplace_back(v, line);
+    } else if (line.compare(0, kAssig.size(), kAssig) == 0) {
+      // "c Costs - Assig: X - Global UB: Y"
+      std::istringstream t(line.substr(kAssig.size()));
+      long long x, y;
+      std::string dash, global, ub;
+      if (t >> x >> dash >> global >> ub >> y) {
+        a.bounds.emplace_back(x, line);
+        a.bounds.emplace_back(y, line);
       }
     } else if (line.compare(0, 2, "v ") == 0 || line == "v") {
       a.has_model = true;
@@ -82,13 +103,24 @@ SolverAnswer parse_answer(const std::string& output) {
   return a;
 }
 
+std::string bound_fault(const SolverAnswer& a, const Optimum& expected) {
+  for (const auto& [value, line] : a.bounds) {
+    if (!expected.feasible) return "upper bound '" + line + "' on an unsatisfiable problem";
+    if (value < expected.cost)
+      return "upper bound '" + line + "' below the optimum " + std::to_string(expected.cost);
+  }
+  if (a.cost_rose) return "an \"o \" line above an earlier one";
+  return "";
+}
+
 Verdict judge(const Instance& inst, const SolverAnswer& a, const Optimum& expected,
               bool check_model) {
   Verdict v;
   if (!expected.feasible) {
     if (a.status == "UNSATISFIABLE") {
-      v.ok = true;
-      v.message = "UNSAT as expected";
+      v.message = bound_fault(a, expected);
+      v.ok = v.message.empty();
+      if (v.ok) v.message = "UNSAT as expected";
     } else {
       v.message = "expected s UNSATISFIABLE, got status '" + a.status + "'" +
                   (a.has_cost ? " with cost " + std::to_string(a.cost) : "");
@@ -109,6 +141,8 @@ Verdict judge(const Instance& inst, const SolverAnswer& a, const Optimum& expect
                 std::to_string(expected.cost);
     return v;
   }
+  v.message = bound_fault(a, expected);
+  if (!v.message.empty()) return v;
   if (check_model) {
     if (!a.has_model) {
       v.message = "no \"v \" model line";

@@ -1,6 +1,7 @@
 // Judging a MaxSAT solver's answer: the "s ", "o " and "v " lines of its
-// standard output are read, the model is replayed against the instance, and
-// the cost is compared with an oracle's optimum. The oracle itself is the
+// standard output are read, the model is replayed against the instance, the
+// cost is compared with an oracle's optimum, and every upper bound printed
+// on the way must be at least that optimum. The oracle itself is the
 // brute force, clasp and z3, which must agree with each other.
 #pragma once
 
@@ -19,6 +20,11 @@ struct SolverAnswer {
   std::vector<signed char> model;  // entry v: 1, -1, or 0 (printed "v=0")
   std::string model_error;         // a malformed "v " item
   bool unavailable = false;        // the output says "Unavailable"
+  // The upper bounds printed on the way, in output order, each with its
+  // line: the values of "o " and "c o " lines (costs of models found) and
+  // both values of "c Costs - Assig: X - Global UB: Y" lines.
+  std::vector<std::pair<long long, std::string>> bounds;
+  bool cost_rose = false;  // an "o " line above an earlier one
 };
 
 SolverAnswer parse_answer(const std::string& output);
@@ -27,6 +33,10 @@ struct Verdict {
   bool ok = false;
   std::string message;  // what is wrong, or a summary when ok
 };
+
+// What is wrong with the upper bounds of a, empty when nothing: every bound
+// is at least the expected optimum, and an unsatisfiable problem has none.
+std::string bound_fault(const SolverAnswer& a, const Optimum& expected);
 
 // expected: the oracle's optimum. check_model: replay the "v " line (only
 // meaningful for clause instances, whose variables keep their numbers).
