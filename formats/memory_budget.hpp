@@ -1,7 +1,8 @@
 // What a run will hold for the sizes an input asks for, set against the
 // machine's physical memory. The readers refuse, with a parse error, an
-// input whose variable numbers or clauses alone would need more memory than
-// the machine has, instead of letting the run be killed while it solves.
+// input whose variable numbers (used, or declared by its header) or clauses
+// alone would need more memory than the machine has, instead of letting the
+// run be killed while it solves or prints its model line.
 //
 // The figures are measured on the solver's roads: a run holds storage for
 // every variable number up to the largest one (model vectors, the SAT

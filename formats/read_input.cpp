@@ -1,5 +1,6 @@
 #include "formats/read_input.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -142,8 +143,10 @@ MS_Problems read_input_file(const char *&name, IDManager &imgr,
     StreamBuffer in(file.f);
     format->read(in, imgr, clset);
   }
-  // The run holds storage for every variable number up to the largest.
-  memory_budget::check_largest_variable(imgr.top_id);
+  // The run holds storage for every variable number up to the largest, and
+  // the model line names every variable the header declares.
+  memory_budget::check_largest_variable(
+      std::max(imgr.top_id, imgr.declared_vars));
 
   if (show_progress())
     std::cout << "... Done. CPU time " << RUSAGE::read_cpu_time() << "\n";
