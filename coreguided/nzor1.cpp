@@ -7,6 +7,7 @@
 
 #include "encodings/amo_encodings.hpp"
 #include "encodings/card_common.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
@@ -70,8 +71,7 @@ long long NZOR1::solve() {
     assumptions_.clear();
     retired_units_.clear_direct();
     long long m = analyze_relax_core_clauses();
-    if (__builtin_add_overflow(cost_, m, &cost_))
-      cost_ = LLONG_MAX;
+    cost_ = cost_add(cost_, m);
     if (ZORConfig::verbosity > 0)
       std::cout << out_prefix() << "Min unsat cost LB: " << cost_ << " ... "
                 << std::endl;
@@ -142,8 +142,7 @@ long long NZOR1::compute_lower_bound() {
                            -c->lits[0])) {
       clset->remove_member(c);
       set_aside_units_.insert_member(c);
-      if (__builtin_add_overflow(lb, c->weight, &lb))
-        lb = LLONG_MAX;
+      lb = cost_add(lb, c->weight);
     }
   if (ZORConfig::verbosity > 0)
     std::cout << out_prefix() << "Min unsat cost LB: " << lb << " ... "

@@ -5,6 +5,7 @@
 
 #include "framework/bound_encoding.hpp"
 #include "framework/core.hpp"
+#include "framework/sat_arith.hpp"
 #include "framework/subsetsum_dp.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
@@ -139,14 +140,16 @@ long long WPM2::newbound(BasicClauseSet &alset,
   for (const auto &entry : constraints)
     if (std::includes(cover.begin(), cover.end(), entry.first.begin(),
                       entry.first.end())) {
-      k += entry.second.k;
+      k = cost_add(k, entry.second.k);
       lits.insert(lits.end(), entry.second.lits.begin(),
                   entry.second.lits.end());
       weights.insert(weights.end(), entry.second.weights.begin(),
                      entry.second.weights.end());
     }
   for (;;) {
-    k = Subsetsum().solve(weights, k);
+    // The next reachable cost lies above k: at the ceiling it is out of
+    // range, and one found there may be a saturated sum.
+    k = exact_cost(Subsetsum().solve(weights, exact_cost(k)));
     // The optimum lies above the covers' bounds, and every cost is a sum of
     // soft weights: no such sum above them means the bounds are wrong.
     if (k < 0)
@@ -189,6 +192,6 @@ void WPM2::remove_if_exists(std::list<std::set<long long>> &from,
 long long WPM2::lower_bound(const CoverConstraints &constraints) {
   long long sum = 0;
   for (const auto &entry : constraints)
-    sum += entry.second.k;
+    sum = cost_add(sum, entry.second.k);
   return sum;
 }

@@ -250,7 +250,7 @@ long long ExtendedUnsatBMOSolver::run_xubmo_solver() {
     long long res = inner->solve();
     if (res < 0)
       return res;
-    cost = sat_add(cost, res);
+    cost = cost_add(cost, res);
     if (ZORConfig::check_solution && input_)
       check_level_model(k, lpure);
     if (k == last || ZORConfig::write_bmo_models) {

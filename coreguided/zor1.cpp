@@ -7,6 +7,7 @@
 #include "coreguided/core_progress.hpp"
 #include "encodings/amo_encodings.hpp"
 #include "encodings/card_common.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/logger.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
@@ -44,7 +45,7 @@ long long ZOR1::solve() {
                 << std::endl;
     add_card_constraint(rvars);
     sat.reset();
-    cost += price;
+    cost = cost_add(cost, price);
     check_cpu_timeout();
     print_cost_lower_bound(cost);
   }

@@ -9,6 +9,7 @@
 #include "coreguided/refutation.hpp"
 #include "coreguided/res_stats.hpp"
 #include "coreguided/trivial_resolution.hpp"
+#include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
@@ -38,13 +39,6 @@ double cpu_time() {
   getrusage(RUSAGE_SELF, &u);
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long long add_cost(long long a, long long b) {
-  long long sum;
-  if (__builtin_add_overflow(a, b, &sum))
-    Abort("Cost beyond the 64-bit range");
-  return sum;
 }
 
 // The per-process files are removed on every way out of the run, the
@@ -87,7 +81,7 @@ long long ZOR1_ROR::solve() {
       if (ZORConfig::verbosity >= 30)
         std::cout << "c UC: " << uc << std::endl;
       RefutationManager::remove_aux_files();
-      long long cost = add_cost(relaxed, lb);
+      long long cost = cost_add(relaxed, lb);
       ZORToolObjects::report_cost(cost);
       return cost;
     }
@@ -102,7 +96,7 @@ long long ZOR1_ROR::solve() {
         return -1;
       }
       add_card_constraint(rvars);
-      relaxed = add_cost(relaxed, price);
+      relaxed = cost_add(relaxed, price);
     }
     sat.reset();
     check_cpu_timeout();
@@ -149,7 +143,7 @@ bool ZOR1_ROR::transform_formula(BasicClauseSet &cls, IDManager &,
   // into the empty clause; the core is gone from the formula.
   if (refutation.get_gained() <= 0)
     Abort("Refutation replay derived no cost");
-  lb = add_cost(lb, refutation.get_gained());
+  lb = cost_add(lb, refutation.get_gained());
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "framework/sat_arith.hpp"
 #include "framework/subsetsum_dp.hpp"
 #include "model/runtime_msgs.hpp"
 #include "sat/tern_bridge_sort.hpp"
@@ -44,7 +45,9 @@ long long ZOR3::next_bound(long long k) {
   if (std::all_of(weights.begin(), weights.end(),
                   [](long long w) { return w == 1; }))
     return k + 1;
-  long long next = Subsetsum().solve(weights, k);
+  // The next reachable cost lies above k: at the ceiling it is out of
+  // range, and one found there may be a saturated sum.
+  long long next = exact_cost(Subsetsum().solve(weights, exact_cost(k)));
   // The relaxed weights of an unsatisfiable answer always reach above k,
   // since the core's clauses were relaxed on top of a total of at least k.
   if (next < 0)

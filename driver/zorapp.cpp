@@ -8,6 +8,7 @@
 
 #include "coreguided/preprocess.hpp"
 #include "driver/solver_api.hpp"
+#include "framework/sat_arith.hpp"
 #include "framework/zero_weight.hpp"
 #include "model/clause_snapshot.hpp"
 #include "model/logger.hpp"
@@ -573,8 +574,9 @@ bool KestraneExtended::solve() {
     // Clauses of weight 0 cost nothing whatever the model: every algorithm
     // solves without them (relaxing them would add cores of price 0 and
     // count them in cardinality bounds), and they are back for the output.
+    // An answer at the cost ceiling may be a saturated sum: refused.
     ZeroWeightClauses zero(*clset_);
-    cost_ = solver_api::solve(solver_);
+    cost_ = exact_cost(solver_api::solve(solver_));
   }
   check_result(cost_, nvars);
   return cost_ >= 0;
@@ -625,7 +627,7 @@ bool KestraneExtended::iter_solve() {
   long long r;
   {
     ZeroWeightClauses zero(*clset_);
-    r = solver_api::solve(solver_);
+    r = exact_cost(solver_api::solve(solver_));
   }
   if (cube_count_ == 0)
     cost_ = r;

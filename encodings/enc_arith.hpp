@@ -24,9 +24,10 @@ template <class WV> Wide wide_sum(const WV &w) {
 
 inline bool fits(Wide v) { return v <= kMax && v >= LLONG_MIN; }
 
-// Ends the run when a bound that the encoding needs does not fit 64 bits.
+// Ends the run (status 3) when a bound that the encoding needs does not fit
+// 64 bits, as every other sum past the range does.
 [[noreturn]] inline void too_large() {
-  tool_abort("Pseudo-Boolean constraint exceeds 64-bit arithmetic");
+  abort_beyond_64_bits("Pseudo-Boolean constraint");
 }
 
 // Greatest common divisor on signed values, gcd(0, w) = w.

@@ -5,6 +5,7 @@
 
 #include "encodings/cardenc.hpp"
 #include "encodings/pbenc.hpp"
+#include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 
 void encode_cost_constraint(IDManager &imgr, BasicClauseSet &set,
@@ -19,6 +20,14 @@ void encode_cost_constraint(IDManager &imgr, BasicClauseSet &set,
     lits.push_back(rvars[i]);
     ws.push_back(weights[i]);
     unit &= weights[i] <= 1;
+  }
+  // The BDD translator refuses weights whose total leaves the 64-bit range
+  // (status 1); the run ends here instead, like every other cost past it.
+  if (!unit && ZORConfig::zorpbenc == PB_CNF_Encodings::BDD) {
+    long long total = 0;
+    for (long long w : ws)
+      if (__builtin_add_overflow(total, w, &total))
+        abort_beyond_64_bits("Sum of the weights of a BDD-encoded bound");
   }
   if (unit) {
     switch (rel) {

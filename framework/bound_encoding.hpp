@@ -15,7 +15,8 @@ enum class CostRelation { AtMost, AtLeast, Equals };
 
 // Adds the clauses of "sum of weights[i] over true rvars[i] <rel> k" to set
 // (whose default clause type the caller has made hard). At most a negative
-// k, or at least more than the total, adds the empty clause.
+// k, or at least more than the total, adds the empty clause. Weights that
+// sum past the 64-bit range end the run under the BDD encoding.
 void encode_cost_constraint(IDManager &imgr, BasicClauseSet &set,
                             const std::vector<long long> &rvars,
                             const std::vector<long long> &weights, long long k,
@@ -29,7 +30,8 @@ inline void encode_cost_bound(IDManager &imgr, BasicClauseSet &set,
   encode_cost_constraint(imgr, set, rvars, weights, k, CostRelation::AtMost);
 }
 
-// Sum of weights[i] over the rvars[i] true in the model (entry |r| = 1).
+// Sum of weights[i] over the rvars[i] true in the model (entry |r| = 1),
+// saturating at the cost ceiling.
 long long cost_of_model(const std::vector<long long> &model,
                         const std::vector<long long> &rvars,
                         const std::vector<long long> &weights);

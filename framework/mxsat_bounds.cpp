@@ -167,7 +167,7 @@ long long UnsatMaxSATSolverWithBounds::lower_bound_ZOR3_heuristic(
       // unsatisfiable) cannot occur after the upper bound proved them
       // satisfiable; stop rather than loop if it ever does.
       done = w == 0;
-      lb = sat_add(lb, w);
+      lb = cost_add(lb, w);
     }
     core.clear();
     solver.reset();
@@ -222,7 +222,7 @@ long long UnsatMaxSATSolverWithBounds::lower_bound_ZOR3Strat_heuristic(
       ++count;
       long long w = take_out_core(clset, core, cores, ub, aside);
       done = w == 0;
-      lb = sat_add(lb, w);
+      lb = cost_add(lb, w);
     } else if (!levels.empty()) {
       long long t = next_threshold();
       std::vector<BasicClause *> still;
@@ -303,7 +303,7 @@ long long UnsatMaxSATSolverWithBounds::lower_bound_subtraction_heuristic(
         return std::find(g.cls.begin(), g.cls.end(), c) != g.cls.end();
       });
       if (shares) {
-        value = sat_add(value, h.value);
+        value = cost_add(value, h.value);
         for (BasicClause *c : h.cls)
           if (std::find(g.cls.begin(), g.cls.end(), c) == g.cls.end())
             g.cls.push_back(c);
@@ -339,7 +339,7 @@ long long UnsatMaxSATSolverWithBounds::lower_bound_subtraction_heuristic(
       k->set_mu(ub);
     k->set_lambda(g.value);
     cores.push_back(k);
-    lb = sat_add(lb, g.value);
+    lb = cost_add(lb, g.value);
   }
   return lb;
 }

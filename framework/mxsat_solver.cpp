@@ -52,8 +52,8 @@ bool UnsatMaxSATSolver::chk_unsat_clause(BasicClause *c) {
 }
 
 long long UnsatMaxSATSolver::sum_weights(BasicClauseSet &set) {
-  // The sum only bounds the cost from above: past the 64-bit range the
-  // largest weight bounds it as well.
+  // The sum only bounds the cost from above: past the 64-bit range it
+  // stops at the cost ceiling, which no search gives as its answer.
   long long sum = 0;
   for (BasicClause *c : set)
     if (c->weight < set.top_weight &&

@@ -67,7 +67,8 @@ public:
   // clause never relaxed.
   bool chk_unsat_clause(BasicClause *c);
   // Sum of the weights of set's soft clauses, saturating at the largest
-  // weight (BasicClauseSet::kMaxWeight) when it leaves the 64-bit range.
+  // weight (BasicClauseSet::kMaxWeight, the cost ceiling of sat_arith.hpp)
+  // when it leaves the 64-bit range.
   long long sum_weights(BasicClauseSet &set);
   // Ends the run unless every soft clause weighs at most 1.
   void accept_only_unweighted(BasicClauseSet &clset);
@@ -188,6 +189,7 @@ public:
                           long long &lb, long long &ub);
   // Sum over disjoint cores of each core's smallest soft weight: each core
   // found is relaxed, recorded and set aside until the rest is satisfiable.
+  // A sum past the 64-bit range (the optimum is past it too) ends the run.
   long long lower_bound_ZOR3_heuristic(IDManager &imgr, BasicClauseSet &clset,
                                        TernWrapperSort &solver,
                                        std::vector<long long> &model,

@@ -27,6 +27,10 @@ void Abort(const char *msg) {
 }
 void Abort(const std::string &msg) { Abort(msg.c_str()); }
 
+void abort_beyond_64_bits(const char *what) {
+  Abort(std::string(what) + " beyond the 64-bit range");
+}
+
 void tool_abort(const char *msg) {
   std::cout << "ERROR: " << msg << std::endl;
   std::cout.flush();

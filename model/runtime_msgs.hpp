@@ -27,6 +27,10 @@ void Error(const std::string &msg);
 [[noreturn]] void Abort(const char *msg);
 [[noreturn]] void Abort(const std::string &msg);
 [[noreturn]] void tool_abort(const char *msg);
+// Ends the run like Abort (status 3) with "<what> beyond the 64-bit range":
+// a cost, a bound or a sum that decides the answer does not fit, and no
+// capped value may be printed in its place.
+[[noreturn]] void abort_beyond_64_bits(const char *what);
 
 // Process exit statuses.
 namespace ExitStatus {

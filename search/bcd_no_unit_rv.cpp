@@ -29,9 +29,11 @@ long long BCDNoUnitRV::solve() {
   }
   compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
   if (ub != -1) {
-    std::cout << "c o " << sat_add(ub, units) << std::endl;
+    long long shown = sat_add(ub, units);
+    if (shown < kCostCeiling)
+      std::cout << "c o " << shown << std::endl;
     iteration_ = 1;
-    result = sat_add(search_cores(sat, count, ub), units);
+    result = cost_add(search_cores(sat, count, ub), units);
   }
   restore_input();
   return result;
@@ -68,16 +70,16 @@ long long BCDNoUnitRV::preprocessUnits(long long &cost) {
     units.erase(it);
     long long w = c->weight, wo = o->weight;
     if (w < wo) {
-      cost += w;
+      cost = cost_add(cost, w);
       settled.push_back(c);
       settle(o, wo - w);
     } else if (w == wo) {
-      cost += w;
+      cost = cost_add(cost, w);
       settled.push_back(c);
       settled.push_back(o);
       ++pairs;
     } else {
-      cost += wo;
+      cost = cost_add(cost, wo);
       settled.push_back(o);
       settle(c, w - wo);
     }

@@ -40,7 +40,8 @@ long long BinarySearchCoreDisjoint::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  std::cout << "c o " << ub << std::endl;
+  if (ub < kCostCeiling)
+    std::cout << "c o " << ub << std::endl;
   hardening(cores_, *imgr, *clset, lb, ub);
   return search_cores(sat, count, ub);
 }
@@ -172,7 +173,7 @@ long long BinarySearchCoreDisjoint::core_cost(Core &k) {
 void BinarySearchCoreDisjoint::harden_cores(long long ub) {
   long long lb = 0;
   for (Core *k : cores_)
-    lb = sat_add(lb, k->get_lambda());
+    lb = cost_add(lb, k->get_lambda());
   detach_clause_set(core_bound_, *clset);
   hardening(cores_, *imgr, *clset, lb, ub);
 }
@@ -360,7 +361,7 @@ void BinarySearchCoreDisjoint::merge_cores(std::vector<Core *> &cores,
   for (Core *j : joint) {
     n->extend(j);
     n->set_min(std::max(n->get_min(), j->get_min()));
-    n->set_lambda(sat_add(n->get_lambda(), j->get_lambda()));
+    n->set_lambda(cost_add(n->get_lambda(), j->get_lambda()));
     // An untouched initial bound (1 + the weight) counts its 1 once.
     bool initial = j->get_mu() == sat_add(j->sum_weights(), 1);
     n->set_mu(sat_sub(sat_add(n->get_mu(), j->get_mu()), initial ? 1 : 0));

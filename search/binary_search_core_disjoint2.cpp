@@ -27,7 +27,8 @@ long long BinarySearchCoreDisjoint2::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  std::cout << "c o " << ub << std::endl;
+  if (ub < kCostCeiling)
+    std::cout << "c o " << ub << std::endl;
   hardening(cores_, *imgr, *clset, lb, ub);
   sat_count_ = unsat_count_ = 1;
   for (long long iteration = 1;; ++iteration) {
@@ -48,7 +49,7 @@ long long BinarySearchCoreDisjoint2::solve() {
     if (bounds_changed_ && ZORConfig::hardening_rule) {
       long long sum = 0;
       for (Core *k : cores_)
-        sum = sat_add(sum, k->get_lambda());
+        sum = cost_add(sum, k->get_lambda());
       harden_now(sum, ub);
     }
     if (stop_condition(cores_, ub))
@@ -175,7 +176,7 @@ long long BinarySearchCoreDisjoint2::take_core2(std::vector<long long> &eps,
       long long g = sat_sub(j->get_nu(), j->get_lambda());
       if (gap == -1 || g < gap)
         gap = g;
-      lsum = sat_add(lsum, j->get_lambda());
+      lsum = cost_add(lsum, j->get_lambda());
     }
     long long step;
     if (!weights.empty()) {
@@ -190,7 +191,7 @@ long long BinarySearchCoreDisjoint2::take_core2(std::vector<long long> &eps,
       delete j;
     updated = cores_.back();
     update_core_epsilon(*updated, eps);
-    long long from = sat_add(sat_sub(step, 1), lsum), e = updated->get_epsilon();
+    long long from = cost_add(step - 1, lsum), e = updated->get_epsilon();
     updated->set_lambda(refine_bound(updated->get_weights(), from, e));
     delta = sat_sub(updated->get_lambda(), lsum);
   }
@@ -350,7 +351,7 @@ long long BinarySearchCoreDisjoint2::refine_bound(
                   [&](long long w) { return w == weights.front(); })) {
     long long w = weights.front();
     if (w > 0)
-      return sat_add(w, lb - lb % w);
+      return cost_add(w, lb - lb % w);
   }
   return sss(weights, lb, ub);
 }
@@ -367,7 +368,7 @@ void BinarySearchCoreDisjoint2::sum_bounds(std::vector<Core *> &cores,
                                            long long &l, long long &e) {
   l = e = 0;
   for (Core *k : cores) {
-    l = sat_add(l, k->get_lambda());
+    l = cost_add(l, k->get_lambda());
     e = sat_add(e, k->get_epsilon());
     if (k->get_lambda() > k->get_epsilon())
       std::cout << "c ERROR:: Disjoint Core breaks invariant !" << std::endl;

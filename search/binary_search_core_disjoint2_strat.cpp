@@ -27,7 +27,8 @@ long long BinarySearchCoreDisjoint2Strat::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  std::cout << "o " << ub << std::endl;
+  if (ub < kCostCeiling)
+    std::cout << "o " << ub << std::endl;
   hardening(cores_, *imgr, *clset, lb, ub);
   set_unrelaxed_aside();
   long long inSoftUB = 0, iteration = 1;
@@ -171,7 +172,7 @@ void BinarySearchCoreDisjoint2Strat::lower_bounding_pass(TernWrapperSort &sat,
       k->set_mu(inSoftUB);
     update_core_epsilon(*k, kept_model_);
     cores_.push_back(k);
-    lb = sat_add(lb, m);
+    lb = cost_add(lb, m);
     if (ZORConfig::verbosity > 1)
       std::cout << "c ncores:" << count << " lb:" << lb << std::endl;
     for (BasicClause *c : soft) {
@@ -204,7 +205,7 @@ void BinarySearchCoreDisjoint2Strat::core_loop(TernWrapperSort &sat,
     if (res == 20) {
       long long delta = take_core2(kept_model_, kStratTrace);
       if (ZORConfig::hardening_rule && delta > 0) {
-        lb = sat_add(lb, delta);
+        lb = cost_add(lb, delta);
         harden_now(lb, ub);
       }
     } else if (cost > ub) {
@@ -224,7 +225,8 @@ void BinarySearchCoreDisjoint2Strat::core_loop(TernWrapperSort &sat,
     } else {
       inSoftUB = cores_cost(*model);
       ub = cost;
-      std::cout << "o " << cost << std::endl;
+      if (cost < kCostCeiling) // a saturated cost is no progress to show
+        std::cout << "o " << cost << std::endl;
       kept_model_ = *model;
       refresh_epsilons(kept_model_);
       harden_now(lb, ub);

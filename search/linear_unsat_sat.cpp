@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "framework/sat_arith.hpp"
 #include "framework/subsetsum_dp.hpp"
 #include "framework/upper_bounds.hpp"
 #include "model/runtime_msgs.hpp"
@@ -27,7 +28,9 @@ long long LinearUnsatSat::solve() {
     long long cost = 0;
     res = bounded_sat_call(sat, bound_clset_, rvars, weights, lambda, cost);
     if (res == 20) {
-      lambda = unit ? lambda + 1 : Subsetsum().solve(weights, lambda);
+      // A next reachable cost at the ceiling may be a saturated sum.
+      lambda = unit ? lambda + 1
+                    : exact_cost(Subsetsum().solve(weights, lambda));
       // The hard clauses are satisfiable, so the sum of all weights is
       // satisfiable and no unsatisfiable bound lies at or above it.
       if (lambda < 0)

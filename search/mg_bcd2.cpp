@@ -23,7 +23,8 @@ long long ModelGuidedBCD2::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  std::cout << "c o " << ub << std::endl;
+  if (ub < kCostCeiling)
+    std::cout << "c o " << ub << std::endl;
   mg_model_ = *model;
   hardening(cores_, *imgr, *clset, lb, ub);
   sat_count_ = unsat_count_ = 1;
@@ -45,7 +46,7 @@ long long ModelGuidedBCD2::solve() {
     if (bounded_iteration(sat, count, ub, cost, kGuidedTrace) == 20) {
       long long delta = take_core2(mg_model_, kGuidedTrace);
       if (ZORConfig::hardening_rule && delta > 0) {
-        lb = sat_add(lb, delta);
+        lb = cost_add(lb, delta);
         harden_now(lb, ub);
       }
     } else {
