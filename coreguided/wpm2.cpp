@@ -129,7 +129,10 @@ void WPM2::update_covers_and_constraints(const std::set<long long> &core,
   am.k = k;
   am.lits = lits;
   am.weights = weights;
-  std::cout << "c LB: " << lower_bound(constraints) << std::endl;
+  // Summed before the line starts: a sum past the range ends the run with
+  // a line of its own.
+  long long lb = lower_bound(constraints);
+  std::cout << "c LB: " << lb << std::endl;
 }
 
 long long WPM2::newbound(BasicClauseSet &alset,
