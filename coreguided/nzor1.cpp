@@ -81,7 +81,7 @@ long long NZOR1::solve() {
     new_rvars_.clear();
   }
   recover_model(*model);
-  ZORToolObjects::report_cost(cost_);
+  ZORToolObjects::keep_model(*model);
   if (ZORConfig::verbosity > 1)
     timed_line("Found MaxSAT solution. Terminating...");
   return cost_;

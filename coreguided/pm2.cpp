@@ -32,7 +32,7 @@ long long PM2::solve() {
     encode_cost_bound(*imgr, bound_clset_, rvars, weights, lambda);
     attach_clause_set(bound_clset_, *clset);
     if (satisfiable(sat)) {
-      ZORToolObjects::report_cost(lambda);
+      ZORToolObjects::keep_model(*model);
       return lambda;
     }
     if (ZORConfig::verbosity > 1)

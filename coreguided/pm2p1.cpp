@@ -28,7 +28,7 @@ long long PM2p1::solve() {
     add_unit_clauses(*imgr, bound_clset_, *clset, uncovered_);
     attach_clause_set(bound_clset_, *clset);
     if (satisfiable(sat)) {
-      ZORToolObjects::report_cost(lambda);
+      ZORToolObjects::keep_model(*model);
       return lambda;
     }
     if (ZORConfig::verbosity > 1)

@@ -37,7 +37,7 @@ long long WPM2::solve() {
     attach_clause_set(bound_clset_, *clset);
     if (satisfiable(sat)) {
       long long cost = lower_bound(constraints);
-      ZORToolObjects::report_cost(cost);
+      ZORToolObjects::keep_model(*model);
       return cost;
     }
     if (ZORConfig::verbosity > 1)

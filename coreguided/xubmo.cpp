@@ -12,6 +12,7 @@
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_stats.hpp"
+#include "model/zor_tool_objects.hpp"
 
 namespace {
 bool expert(int level) {
@@ -251,8 +252,12 @@ long long ExtendedUnsatBMOSolver::run_xubmo_solver() {
     if (res < 0)
       return res;
     cost = cost_add(cost, res);
-    if (ZORConfig::check_solution && input_)
-      check_level_model(k, lpure);
+    {
+      std::vector<long long> m = level_model(lpure);
+      ZORToolObjects::keep_model(m);
+      if (ZORConfig::check_solution && input_)
+        check_level_model(k, m);
+    }
     if (k == last || ZORConfig::write_bmo_models) {
       std::vector<long long> &model = *model_;
       std::size_t size = std::max(static_cast<std::size_t>(nvars_) + 1,
@@ -313,6 +318,7 @@ long long ExtendedUnsatBMOSolver::run_def_mxsat_solver(
     if (model.size() < nvars + 1)
       model.resize(nvars + 1, 0);
     write_pure_lits(model);
+    ZORToolObjects::keep_model(model);
     recover_pure_lits(cls);
   } else {
     copy_clset(removed_, cls);
@@ -323,22 +329,25 @@ long long ExtendedUnsatBMOSolver::run_def_mxsat_solver(
   return cost;
 }
 
-void ExtendedUnsatBMOSolver::check_level_model(
-    std::size_t level, const std::vector<long long> &lpure) {
-  // The level's model with the pure literals set, as the final model will
-  // have them, must satisfy every hard clause of the input.
+std::vector<long long>
+ExtendedUnsatBMOSolver::level_model(const std::vector<long long> &lpure) const {
   std::vector<long long> m = inner_model_;
   std::size_t size = static_cast<std::size_t>(nvars_) + 1;
   if (m.size() < size)
     m.resize(size, 0);
-  for (const std::vector<long long> *lits :
-       {static_cast<const std::vector<long long> *>(&pure_), &lpure})
+  for (const std::vector<long long> *lits : {&pure_, &lpure})
     for (long long l : *lits) {
       std::size_t v = static_cast<std::size_t>(std::llabs(l));
       if (v >= m.size())
         m.resize(v + 1, 0);
       m[v] = l > 0 ? 1 : -1;
     }
+  return m;
+}
+
+void ExtendedUnsatBMOSolver::check_level_model(
+    std::size_t level, const std::vector<long long> &m) {
+  // The level's model must satisfy every hard clause of the input.
   for (const ClauseSnapshot::Clause *c : input_->falsified(m)) {
     if (!c->hard || ZORConfig::verbosity <= 0)
       continue;

@@ -57,8 +57,12 @@ public:
 private:
   std::unique_ptr<MaxSATSolver> make_inner_solver();
   void write_pure_lits(std::vector<long long> &model);
-  void check_level_model(std::size_t level,
-                         const std::vector<long long> &lpure);
+  // The level's model with the pure literals set (those of the input and
+  // lpure, the level's), as the final model will have them.
+  std::vector<long long> level_model(const std::vector<long long> &lpure) const;
+  // Reports every hard clause of the input that the level's model m
+  // falsifies.
+  void check_level_model(std::size_t level, const std::vector<long long> &m);
 
   IDManager &imgr_;
   BasicClauseSet hard_set_;  // only its top weight and counters are used

@@ -31,7 +31,7 @@ long long ZOR1::solve() {
       sat.reset();
       if (ZORConfig::verbosity >= 2)
         std::cout << "c CORES: " << cores << std::endl;
-      ZORToolObjects::report_cost(cost);
+      ZORToolObjects::keep_model(*model);
       return cost;
     }
     ++cores;

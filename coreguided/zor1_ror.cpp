@@ -82,7 +82,7 @@ long long ZOR1_ROR::solve() {
         std::cout << "c UC: " << uc << std::endl;
       RefutationManager::remove_aux_files();
       long long cost = cost_add(relaxed, lb);
-      ZORToolObjects::report_cost(cost);
+      ZORToolObjects::keep_model(*model);
       return cost;
     }
     ++uc;

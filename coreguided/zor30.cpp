@@ -31,7 +31,7 @@ long long ZOR30::solve() {
                                          *model, num_input_vars);
       sat.reset();
       detach_clause_set(bound, work);
-      ZORToolObjects::report_cost(count);
+      ZORToolObjects::keep_model(*model);
       return count;
     }
     ++count;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <csetjmp>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -15,13 +14,13 @@
 #include <unistd.h>
 
 #include "driver/cmdline.hpp"
-#include "model/mxutils.hpp"
 #include "driver/roads.hpp"
-#include "driver/sigsafe_out.hpp"
 #include "driver/version.hpp"
 #include "driver/zorapp.hpp"
 #include "model/logger.hpp"
+#include "model/mxutils.hpp"
 #include "model/runtime_msgs.hpp"
+#include "model/sigsafe_out.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
 
@@ -37,38 +36,20 @@ const int kOrderlySignals[] = {SIGHUP,  SIGINT,  SIGQUIT,
 
 const char *comment() { return ZORConfig::comp_format ? "c " : ""; }
 
-// The signal path reads the clause set and the model while the interrupted
-// code may have been changing them. A fault there abandons the reading
-// (back to finishup through fault_jump) instead of killing the process.
-sigjmp_buf fault_jump;
-volatile std::sig_atomic_t g_fault_armed = 0;
-
-void fault_handler(int) {
-  if (g_fault_armed) {
-    g_fault_armed = 0;
-    siglongjmp(fault_jump, 1);
+// Readies standard output for the signal path's lines. Before the result
+// lines, what the interrupted code left in the stdio buffer goes out first.
+// Once they have begun, nothing of theirs is pending (they are written
+// directly, whole items at a time): a line that the signal cut short ends.
+void prepare_output() {
+  if (result_lines_begun()) {
+    if (stdout_ends_mid_line()) {
+      SigSafeOut out;
+      out << '\n';
+    }
+    return;
   }
-  _exit(ExitStatus::Stopped);
+  std::fflush(stdout);
 }
-
-// Catches faults of the current handler from here on.
-void guard_against_faults() {
-  struct sigaction sa = {};
-  sa.sa_handler = fault_handler;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_NODEFER;
-  sigaction(SIGSEGV, &sa, nullptr);
-  sigaction(SIGBUS, &sa, nullptr);
-  sigset_t faults;
-  sigemptyset(&faults);
-  sigaddset(&faults, SIGSEGV);
-  sigaddset(&faults, SIGBUS);
-  sigprocmask(SIG_UNBLOCK, &faults, nullptr);
-}
-
-// Pushes what the interrupted code left in the stdio buffer out before the
-// handler writes its own lines directly.
-void flush_pending_output() { std::fflush(stdout); }
 
 } // namespace
 
@@ -100,19 +81,20 @@ void install_signal_handlers() {
 
 void publish_tool_objects(IDManager &imgr, BasicClauseSet &clset,
                           std::vector<long long> &model, long long ivars,
-                          long long icls, long long *mincost) {
+                          long long icls, const ClauseSnapshot *input) {
   ZORToolObjects::_imgr = &imgr;
   ZORToolObjects::_clset = &clset;
   ZORToolObjects::_model = &model;
   ZORToolObjects::_ivars = ivars;
   ZORToolObjects::_icls = icls;
-  ZORToolObjects::_mincost = mincost;
+  ZORToolObjects::_input = input;
   g_published = 1;
 }
 
 void unpublish_tool_objects() {
   g_published = 0;
-  ZORToolObjects::_mincost = nullptr;
+  ZORToolObjects::forget_kept_model();
+  ZORToolObjects::_input = nullptr;
   ZORToolObjects::_model = nullptr;
   ZORToolObjects::_clset = nullptr;
   ZORToolObjects::_imgr = nullptr;
@@ -146,7 +128,7 @@ void SIG_handler(int sig) {
   default:
     break;
   }
-  flush_pending_output();
+  prepare_output();
   SigSafeOut out;
   if (!name) {
     out << "Invalid signal received...\n";
@@ -162,7 +144,7 @@ void SIG_handler(int sig) {
 void SIG_alarm_handler(int) {
   if (g_ending)
     _exit(ExitStatus::Stopped);
-  flush_pending_output();
+  prepare_output();
   SigSafeOut out;
   out << comment() << "Kestrane received timeout signal. Terminating ..."
       << '\n';
@@ -173,7 +155,10 @@ void SIG_alarm_handler(int) {
 void SIG_abort_handler(int) {
   // Only a line: an abort sent from outside leaves the run going, while the
   // process's own abort routine still ends the process after the handler.
-  flush_pending_output();
+  // Not inside the result lines, which go on.
+  if (result_lines_begun())
+    return;
+  prepare_output();
   SigSafeOut out;
   out << comment() << "Kestrane received abort signal. Terminating ..." << '\n';
 }
@@ -182,7 +167,7 @@ void SIG_abort_handler(int) {
 void out_of_memory_handler() {
   if (g_ending)
     _exit(ExitStatus::Stopped);
-  flush_pending_output();
+  prepare_output();
   SigSafeOut out;
   out << comment() << "Kestrane ran out of memory. Terminating ..." << '\n';
   out.flush();
@@ -200,7 +185,7 @@ void uncaught_exception_handler() {
     what = e.what();
   } catch (...) {
   }
-  flush_pending_output();
+  prepare_output();
   SigSafeOut out;
   out << comment() << "Kestrane stopped: " << what << ". Terminating ..."
       << '\n';
@@ -210,39 +195,21 @@ void uncaught_exception_handler() {
 
 void finishup() {
   g_ending = 1;
-  static SigSafeOut out; // static: its state survives a fault's long jump
+  // The result lines of a finished run have begun: they stay the only ones.
+  if (result_lines_begun())
+    _exit(ExitStatus::Stopped);
+  SigSafeOut out;
   const bool comp = ZORConfig::comp_format;
-  const bool published = g_published != 0;
-  const BasicClauseSet *set = published ? ZORToolObjects::_clset : nullptr;
-  const std::vector<long long> *model =
-      published ? ZORToolObjects::_model : nullptr;
-  const long long *mincost = published ? ZORToolObjects::_mincost : nullptr;
-  guard_against_faults();
-  // A cost is reported only when an algorithm has proven one (through
-  // ZORToolObjects::report_cost, or main after the road returned) and a
-  // model exists.
-  volatile bool result = false;
-  if (sigsetjmp(fault_jump, 1) == 0) {
-    g_fault_armed = 1;
-    result = set && model && mincost && *mincost >= 0 && *mincost < LLONG_MAX &&
-             *mincost != set->top_weight && !model->empty();
-    g_fault_armed = 0;
-  }
+  // The model kept with the best cost so far, if an algorithm found one.
+  const ZORToolObjects::KeptModel *kept =
+      g_published ? ZORToolObjects::kept_model() : nullptr;
   if (comp)
     out << "c ";
-  if (result) {
-    out << "o " << *mincost << " LB" << '\n';
+  if (kept) {
+    out << "o " << kept->cost << " LB" << '\n';
     out << "s UNKNOWN" << '\n';
-    out.flush();
-    if (sigsetjmp(fault_jump, 1) == 0) {
-      g_fault_armed = 1;
-      mxutils::validate_hard_cls(out, *set, ZORToolObjects::_ivars, *model);
-      if (comp || (ZORConfig::lst_model && ZORConfig::verbosity >= 5))
-        mxutils::print_complete_model(out, *model, ZORToolObjects::_ivars);
-      g_fault_armed = 0;
-    } else if (!out.at_line_start()) {
-      out << '\n'; // end the line that the fault cut short
-    }
+    if (comp || (ZORConfig::lst_model && ZORConfig::verbosity >= 5))
+      mxutils::print_complete_model(out, kept->values, ZORToolObjects::_ivars);
   } else {
     out << "o Top" << '\n';
     out << "s UNKNOWN" << '\n';
@@ -285,21 +252,26 @@ void print_header(KestraneExtended &facade, const char *file) {
 
 void print_results(KestraneExtended &facade, std::vector<long long> &model,
                    long long n, long long cost, bool ordinary_road) {
+  ResultLines out;
   if (cost < 0) {
-    std::cout << "s UNSATISFIABLE" << std::endl;
+    out << "s UNSATISFIABLE" << '\n';
   } else if (ZORConfig::comp_format) {
     ZORConfig config;
     set_alternative_cost(config, model, cost);
-    std::cout << "o " << cost << std::endl;
-    std::cout << "s OPTIMUM FOUND" << std::endl;
-    mxutils::print_complete_model(std::cout, model, n);
-    if (ordinary_road && ZORConfig::lst_unsat_cls)
+    out << "o " << cost << '\n';
+    out << "s OPTIMUM FOUND" << '\n';
+    mxutils::print_complete_model(out, model, n);
+    if (ordinary_road && ZORConfig::lst_unsat_cls) {
+      // The listing prints through std::cout: no signal between its lines.
+      HeldSignals held;
       facade.prt_all_unsat_clauses();
+      std::cout.flush();
+    }
   } else {
-    std::cout << "Minimum cost of unsatisfied clauses: " << cost << std::endl;
+    out << "Minimum cost of unsatisfied clauses: " << cost << '\n';
   }
   if (ZORConfig::comp_format)
-    std::cout << "c CPU Time: " << RUSAGE::read_cpu_time() << std::endl;
+    out << "c CPU Time: " << RUSAGE::read_cpu_time() << '\n';
 }
 
 // ---- main's run
@@ -370,25 +342,25 @@ int kestrane_main(int argc, char **argv, void (*configure)()) {
   // and all that the input uses (every name of an OPB or WBO file).
   const long long nread = imgr.top_id;
   const long long n = std::max(nread, imgr.declared_vars);
-  long long mincost = LLONG_MAX; // best cost so far
+  // The input as read: every model an algorithm finds is costed on it.
+  facade.keep_input();
   publish_tool_objects(imgr, clset, model, n,
-                       static_cast<long long>(clset.size()), &mincost);
+                       static_cast<long long>(clset.size()), facade.input());
 
   if (ZORConfig::zormode == ZOR_Modes::Iterative) {
     if (ZORConfig::itermode == Iter_modes::BinarySearch)
       run_iterative_road(imgr, clset, model);
   } else if (ZORConfig::bmo_mode) {
-    facade.keep_input();
-    mincost = run_bmo_road(*facade.get_id_manager(), *facade.get_clause_set(),
-                           model, facade.input());
-    facade.check_result(mincost, nread);
-    print_results(facade, model, n, mincost, false);
+    long long cost = run_bmo_road(*facade.get_id_manager(),
+                                  *facade.get_clause_set(), model,
+                                  facade.input());
+    facade.check_result(cost, nread);
+    print_results(facade, model, n, cost, false);
   } else if (facade.get_enum_models()) {
     run_enumeration_road(facade, model, n);
   } else {
     facade.solve();
-    mincost = facade.get_min_unsat_cost();
-    print_results(facade, model, n, mincost, true);
+    print_results(facade, model, n, facade.get_min_unsat_cost(), true);
   }
 
   unpublish_tool_objects();

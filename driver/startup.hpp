@@ -8,6 +8,7 @@
 #include "model/basic_clset.hpp"
 #include "model/id_manager.hpp"
 
+class ClauseSnapshot;
 class KestraneExtended;
 
 // The whole run of the program; returns main's exit status (other
@@ -25,7 +26,8 @@ void print_header(KestraneExtended &facade, const char *file);
 // input), "s OPTIMUM FOUND", the "v " line over the variables 1..n (and, on
 // the ordinary road, the falsified clauses on request); otherwise "Minimum
 // cost of unsatisfied clauses: "; last the "c CPU Time: " line in the
-// evaluation format.
+// evaluation format. A signal that comes meanwhile ends the line being
+// written and the run, with no second set of result lines.
 void print_results(KestraneExtended &facade, std::vector<long long> &model,
                    long long n, long long cost, bool ordinary_road);
 
@@ -37,11 +39,13 @@ void print_results(KestraneExtended &facade, std::vector<long long> &model,
 void install_signal_handlers();
 
 // Makes the run's objects known to the signal path (ZORToolObjects), or
-// withdraws them before they go away. A signal that comes while nothing is
+// withdraws them (and the kept model) before they go away. input is the
+// input as read, against which the models that the algorithms offer are
+// costed (null: none is kept). A signal that comes while nothing is
 // published ends the run without reading any of them.
 void publish_tool_objects(IDManager &imgr, BasicClauseSet &clset,
                           std::vector<long long> &model, long long ivars,
-                          long long icls, long long *mincost);
+                          long long icls, const ClauseSnapshot *input);
 void unpublish_tool_objects();
 
 void SIG_handler(int sig);
@@ -53,7 +57,8 @@ void out_of_memory_handler();
 // then finishup.
 void uncaught_exception_handler();
 
-// Ends a run cut short: the best cost so far (when an algorithm reported
-// one) as a comment, "s UNKNOWN", the model, the CPU time; exit status 1.
-// Writes through write(2) only and leaves with _exit.
+// Ends a run cut short: the model kept with the best cost so far (when an
+// algorithm found one) and that cost as a comment, "s UNKNOWN", the CPU
+// time; exit status 1. Once the result lines have begun it prints nothing
+// more. Writes through write(2) only and leaves with _exit.
 [[noreturn]] void finishup();

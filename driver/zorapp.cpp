@@ -583,8 +583,7 @@ bool KestraneExtended::solve() {
 }
 
 void KestraneExtended::keep_input() {
-  if (input_kept_ || !clset_ ||
-      !(ZORConfig::check_solution || ZORConfig::lst_unsat_cls))
+  if (input_kept_ || !clset_)
     return;
   input_.take(*clset_);
   input_kept_ = true;

@@ -158,9 +158,10 @@ public:
   virtual std::map<long long, long long> &get_pbo_min_function();
 
   // Keeps a copy of the bound clause set as it stands now, the input as
-  // read, when the model is to be checked (-chk) or its falsified clauses
-  // listed (-u); solve calls it before the solver runs, the BMO road before
-  // the BMO solver. The copy lasts until a clause operation or load_file
+  // read: the model is checked against it (-chk), its falsified clauses are
+  // listed from it (-u), and the models found on the way are costed on it
+  // for the signal path. main calls it after loading, solve before the
+  // solver runs. The copy lasts until a clause operation or load_file
   // changes the set.
   void keep_input();
   // The copy kept by keep_input, or null.

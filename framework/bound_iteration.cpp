@@ -1,8 +1,8 @@
 // The iteration that every bounded search repeats: the previous bound
 // constraint leaves the input set, the new one is encoded and attached, one
 // SAT call decides it, and the wrapper is reset for the next call. A model
-// that lowers the best cost is kept and reported, so that a time-out or a
-// signal prints the best cost found so far.
+// that lowers the best cost is kept; every model is offered to the signal
+// path, so that a time-out or a signal prints the best model found so far.
 #include <cstdlib>
 #include <iostream>
 
@@ -88,13 +88,14 @@ long long UnsatMaxSATSolverWithBounds::model_cost() {
 }
 
 void UnsatMaxSATSolverWithBounds::keep_model_if_better(long long cost) {
+  // The signal path costs the model on the input itself: the relaxation
+  // variables may overstate what it falsifies, and the search may have
+  // settled or rewritten clauses before it began.
+  ZORToolObjects::keep_model(*model);
   if (cost < 0 || cost >= best_cost)
     return;
   best_cost = cost;
   best_model = *model;
-  long long total;
-  if (!__builtin_add_overflow(cost, settled_cost, &total))
-    ZORToolObjects::report_cost(total);
 }
 
 void UnsatMaxSATSolverWithBounds::restore_best_model() {

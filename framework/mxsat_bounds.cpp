@@ -13,6 +13,7 @@
 #include "model/clause_snapshot.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
+#include "model/zor_tool_objects.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
 void UnsatMaxSATSolverWithBounds::set_initial_bounds(
@@ -36,6 +37,9 @@ void UnsatMaxSATSolverWithBounds::set_initial_bounds(
     take_ub_from_file(imgr, clset, model, bmodel, ub);
   if (ub == -1)
     return;
+  // The bound's model is the first the search has: a run cut short from
+  // here on prints it.
+  ZORToolObjects::keep_model(bmodel);
   if (ZORConfig::upper_bound == BoundMode::Mode0) {
     ub = sum_weights(clset);
     bmodel.clear();

@@ -250,7 +250,8 @@ public:
   // clauses whose relaxation variable is true.
   virtual long long model_cost();
   // Keeps a copy of the model vector when cost is below the best cost so
-  // far, and reports that cost to the time-out and signal path.
+  // far. Every model is offered to the time-out and signal path
+  // (ZORToolObjects::keep_model), which costs it on the input as read.
   void keep_model_if_better(long long cost);
   // Puts the kept model back into the model vector (nothing without one).
   void restore_best_model();
@@ -264,7 +265,7 @@ public:
   void settle_relaxation_values();
 
   // Cost that the search settled before it began and leaves out of its own
-  // costs; added to the costs reported to the time-out and signal path.
+  // costs.
   long long settled_cost = 0;
   // The best cost a model reached in this solve (LLONG_MAX: none yet) and
   // that model.

@@ -1,6 +1,5 @@
 #include "model/zor_config.hpp"
 #include "model/zor_stats.hpp"
-#include "model/zor_tool_objects.hpp"
 
 WboEncoding ZORConfig::wbo_encoding = WboEncoding::SAT10;
 RelaxGroups ZORConfig::relax_groups = RelaxGroups::All;
@@ -53,13 +52,6 @@ int ZORConfig::verbosity = 0;
 long long ZORStats::_num_init_vars = 0;
 long long ZORStats::_num_init_cls = 0;
 void *ZORStats::_model = nullptr;
-
-IDManager *ZORToolObjects::_imgr = nullptr;
-BasicClauseSet *ZORToolObjects::_clset = nullptr;
-std::vector<long long> *ZORToolObjects::_model = nullptr;
-long long ZORToolObjects::_ivars = -1;
-long long ZORToolObjects::_icls = -1;
-long long *ZORToolObjects::_mincost = nullptr;
 
 namespace {
 struct ReleasePreset {

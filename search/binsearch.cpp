@@ -6,7 +6,9 @@
 #include "encodings/cardenc.hpp"
 #include "model/mxutils.hpp"
 #include "model/runtime_msgs.hpp"
+#include "model/sigsafe_out.hpp"
 #include "model/zor_config.hpp"
+#include "model/zor_tool_objects.hpp"
 #include "sat/tern_bridge.hpp"
 
 BinSearchMaxSATSolver::BinSearchMaxSATSolver() = default;
@@ -35,6 +37,7 @@ void BinSearchMaxSATSolver::attach_clause_set(BasicClauseSet &into,
 void BinSearchMaxSATSolver::save_model() {
   own_model_ = *model;
   model->clear();
+  ZORToolObjects::keep_model(own_model_);
 }
 
 long long BinSearchMaxSATSolver::compute_model_cost() {
@@ -82,20 +85,20 @@ bool BinSearchMaxSATSolver::solve_instance(long long k) {
 }
 
 void BinSearchMaxSATSolver::print_result(long long ub) {
+  ResultLines out;
   if (ub < 0) {
-    std::cout << "s UNSATISFIABLE\n";
+    out << "s UNSATISFIABLE\n";
   } else if (ZORConfig::comp_format) {
     ZORConfig config;
     set_alternative_cost(config, own_model_, ub); // OPB objective
-    std::cout << "o " << ub << "\n" << "s OPTIMUM FOUND\n";
-    mxutils::print_complete_model(
-        std::cout, own_model_, std::max(nvars_, imgr->declared_vars));
+    out << "o " << ub << "\n" << "s OPTIMUM FOUND\n";
+    mxutils::print_complete_model(out, own_model_,
+                                  std::max(nvars_, imgr->declared_vars));
   } else {
-    std::cout << "Minimum cost of unsatisfied clauses: " << ub << "\n";
+    out << "Minimum cost of unsatisfied clauses: " << ub << "\n";
   }
   if (ZORConfig::comp_format)
-    std::cout << "c CPU Time: " << RUSAGE::read_cpu_time() << "\n";
-  std::cout.flush();
+    out << "c CPU Time: " << RUSAGE::read_cpu_time() << "\n";
 }
 
 long long BinSearchMaxSATSolver::solve() {

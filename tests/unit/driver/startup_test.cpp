@@ -1,6 +1,6 @@
 // The signal path (handlers and finishup, before and after the objects are
-// published, with and without a reported cost), the result lines and the
-// banner. Each case runs in a child process: the signal path ends it.
+// published, with and without a kept model, during the result lines), the
+// result lines and the banner. Each case runs in a child process: the signal path ends it.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -15,6 +15,8 @@
 #include "driver/startup.hpp"
 #include "driver/zorapp.hpp"
 #include "driver_capture.hpp"
+#include "model/clause_snapshot.hpp"
+#include "model/sigsafe_out.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
 #include "sat/wren_types.hpp"
@@ -31,8 +33,9 @@ protected:
     std::vector<long long> h{1, 2}, s{-1};
     set.create_clause(h)->weight = 10;
     set.create_clause(s)->weight = 3;
+    input.take(set);
   }
-  void publish() { publish_tool_objects(imgr, set, model, 2, 2, &mincost); }
+  void publish() { publish_tool_objects(imgr, set, model, 2, 2, &input); }
   // The output's last line is pfx, "CPU Time: " and a number.
   static bool ends_with_cpu_line(const std::string &out, const char *pfx) {
     std::string head = std::string("\n") + pfx + "CPU Time: ";
@@ -46,9 +49,9 @@ protected:
   }
 
   IDManager imgr;
-  BasicClauseSet set;
+  BasicClauseSet set; // hard (1 2), soft (-1) of weight 3
+  ClauseSnapshot input;
   std::vector<long long> model{0, 1, -1};
-  long long mincost = LLONG_MAX;
 };
 
 TEST_F(SignalPath, SignalBeforePublishingTouchesNothing) {
@@ -65,9 +68,9 @@ TEST_F(SignalPath, SignalBeforePublishingTouchesNothing) {
   EXPECT_TRUE(ends_with_cpu_line(r.out, "c "));
 }
 
-TEST_F(SignalPath, NoReportedCostGivesTop) {
-  // A finite top weight and a model, but no algorithm reported a cost: the
-  // largest 64-bit value must not be printed as a bound.
+TEST_F(SignalPath, NoKeptModelGivesTop) {
+  // A finite top weight and a model vector, but no algorithm offered a
+  // model: the largest 64-bit value must not be printed as a bound.
   Captured r = run_captured([&] {
     publish();
     install_signal_handlers();
@@ -82,10 +85,14 @@ TEST_F(SignalPath, NoReportedCostGivesTop) {
   EXPECT_EQ(r.out.find("9223372036854775807"), std::string::npos);
 }
 
-TEST_F(SignalPath, ReportedCostWithModel) {
+TEST_F(SignalPath, KeptModelWithItsCostOnTheInput) {
   Captured r = run_captured([&] {
     publish();
-    ZORToolObjects::report_cost(3);
+    // Entries beyond the input variables (relaxation variables) play no
+    // part; the cost comes from the input's clauses.
+    ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1, 1, 1});
+    // The search goes on with other models in the vector.
+    model = {0, -1, -1};
     install_signal_handlers();
     raise(SIGINT);
   });
@@ -98,93 +105,103 @@ TEST_F(SignalPath, ReportedCostWithModel) {
       << r.out;
 }
 
-TEST_F(SignalPath, ReportedCostOutsideTheEvaluationFormat) {
-  ZORConfig::comp_format = false;
+TEST_F(SignalPath, OnlyACheaperModelOfTheHardClausesReplacesTheKeptOne) {
   Captured r = run_captured([&] {
     publish();
-    ZORToolObjects::report_cost(3);
+    ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1}); // 3
+    ZORToolObjects::keep_model(std::vector<long long>{0, -1, -1}); // hard
+    ZORToolObjects::keep_model(std::vector<bool>{false, true});    // 0
+    ZORToolObjects::keep_model(std::vector<long long>{0, 1, 1});   // 3
     finishup();
   });
+  EXPECT_EQ(r.out.rfind("c o 0 LB\ns UNKNOWN\nv -1 2 \n", 0), 0u) << r.out;
+  // An unassigned variable counts false, as the model line prints it; a
+  // model that falsifies a hard clause is never kept.
+  r = run_captured([&] {
+    publish();
+    ZORToolObjects::keep_model(std::vector<long long>{0, 0, 1});
+    finishup();
+  });
+  EXPECT_EQ(r.out.rfind("c o 0 LB\ns UNKNOWN\nv -1 2 \n", 0), 0u) << r.out;
+  r = run_captured([&] {
+    publish();
+    ZORToolObjects::keep_model(std::vector<long long>{});
+    finishup();
+  });
+  EXPECT_EQ(r.out.rfind("c o Top\ns UNKNOWN\n", 0), 0u) << r.out;
+}
+
+TEST_F(SignalPath, ObjectiveValueOfAnOpbInput) {
+  ZORConfig::pbo_minimization_function = {{1, 5}, {2, 7}};
+  Captured r = run_captured([&] {
+    publish();
+    ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1});
+    finishup();
+  });
+  ZORConfig::pbo_minimization_function.clear();
+  EXPECT_EQ(r.out.rfind("c o 5 LB\ns UNKNOWN\nv 1 -2 \n", 0), 0u) << r.out;
+}
+
+TEST_F(SignalPath, KeptModelOutsideTheEvaluationFormat) {
+  ZORConfig::comp_format = false;
+  auto run = [&] {
+    return run_captured([&] {
+      publish();
+      ZORToolObjects::keep_model(model);
+      finishup();
+    });
+  };
+  Captured r = run();
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out.rfind("o 3 LB\ns UNKNOWN\nCPU Time: ", 0), 0u) << r.out;
   // The model is printed outside the format only from verbosity 5 on.
   ZORConfig::verbosity = 5;
-  r = run_captured([&] {
-    publish();
-    ZORToolObjects::report_cost(3);
-    finishup();
-  });
+  r = run();
   EXPECT_EQ(
       r.out.rfind("o 3 LB\ns UNKNOWN\nMaxSAT model: 1 -2 \nCPU Time: ", 0), 0u)
       << r.out;
 }
 
-TEST_F(SignalPath, FalsifiedHardClauseIsReported) {
-  model = {0, -1, -1};
-  Captured r = run_captured([&] {
-    publish();
-    ZORToolObjects::report_cost(0);
-    SIG_handler(SIGHUP);
-  });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("c o 0 LB\ns UNKNOWN\nUnsat hard clause: 1 2 0  w/ "
-                       "cost: 10\nv -1 -2 \n"),
-            std::string::npos)
-      << r.out;
-}
-
-TEST_F(SignalPath, EmptyModelGivesTop) {
-  model.clear();
-  Captured r = run_captured([&] {
-    publish();
-    ZORToolObjects::report_cost(2);
-    SIG_handler(SIGQUIT);
-  });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("c o Top\ns UNKNOWN\n"), std::string::npos) << r.out;
-}
-
 TEST_F(SignalPath, AfterUnpublishingNothingIsRead) {
   Captured r = run_captured([&] {
     publish();
-    ZORToolObjects::report_cost(3);
+    ZORToolObjects::keep_model(model);
     unpublish_tool_objects();
     SIG_handler(SIGTERM);
   });
   EXPECT_NE(r.out.find("c o Top\n"), std::string::npos) << r.out;
 }
 
-TEST_F(SignalPath, FaultWhileReadingTheObjectsStillEndsTheRun) {
-  // A model whose storage cannot be read, as when the signal came while
-  // the model was being rebuilt: the reading is abandoned, the run still
-  // ends with its status line, CPU time and status 1.
+TEST_F(SignalPath, SignalDuringTheResultLinesEndsTheLineOnly) {
+  // The result lines have begun: the line being written ends, no second
+  // status line follows, and the run ends with status 1.
   Captured r = run_captured([&] {
-    std::vector<long long> broken(3);
-    long long *fake[3] = {reinterpret_cast<long long *>(16),
-                          reinterpret_cast<long long *>(16) + 3,
-                          reinterpret_cast<long long *>(16) + 3};
-    static_assert(sizeof broken == sizeof fake, "vector of three pointers");
-    std::memcpy(static_cast<void *>(&broken), fake, sizeof fake);
-    publish_tool_objects(imgr, set, broken, 2, 2, &mincost);
-    ZORToolObjects::report_cost(1);
+    publish();
+    ZORToolObjects::keep_model(model);
     install_signal_handlers();
+    ResultLines out;
+    out << "o 3" << '\n' << "s OPTIMUM FOUND" << '\n' << "v " << 1LL << " ";
+    out.flush();
     raise(SIGTERM);
   });
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.rfind("c Kestrane received external signal SIGTERM. "
-                        "Terminating ...\nc o 1 LB\ns UNKNOWN\nc CPU Time: ",
-                        0),
-            0u)
-      << r.out;
-  // A clause set that cannot be read at all gives no result.
+  EXPECT_EQ(r.out, "o 3\ns OPTIMUM FOUND\nv 1 \nc Kestrane received external "
+                   "signal SIGTERM. Terminating ...\n");
+  // Between two lines nothing is added but the handler's own; an abort
+  // sent from outside leaves the result lines alone.
   r = run_captured([&] {
-    publish_tool_objects(imgr, *reinterpret_cast<BasicClauseSet *>(16), model,
-                         2, 2, &mincost);
-    ZORToolObjects::report_cost(1);
-    finishup();
+    install_signal_handlers();
+    ResultLines out;
+    out << "s OPTIMUM FOUND" << '\n';
+    out.flush();
+    kill(getpid(), SIGABRT);
+    out << "v 1 " << '\n';
+    out.flush();
+    raise(SIGALRM);
   });
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.rfind("c o Top\ns UNKNOWN\nc CPU Time: ", 0), 0u) << r.out;
+  EXPECT_EQ(r.out, "s OPTIMUM FOUND\nv 1 \nc Kestrane received timeout "
+                   "signal. Terminating ...\n");
 }
 
 TEST_F(SignalPath, NamesAndUnlistedSignal) {
@@ -351,7 +368,7 @@ TEST_F(SignalPath, FailedAllocationEndsTheRunThroughFinishup) {
 TEST_F(SignalPath, UncaughtExceptionEndsTheRunThroughFinishup) {
   Captured r = run_captured([&] {
     publish();
-    ZORToolObjects::report_cost(3);
+    ZORToolObjects::keep_model(model);
     install_signal_handlers();
     escape_uncaught();
   });

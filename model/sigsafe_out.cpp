@@ -1,10 +1,51 @@
-#include "driver/sigsafe_out.hpp"
+#include "model/sigsafe_out.hpp"
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <unistd.h>
 
+namespace {
+volatile std::sig_atomic_t g_result_lines_begun = 0;
+// Standard output ends inside a line (as far as SigSafeOut wrote it).
+volatile std::sig_atomic_t g_stdout_mid_line = 0;
+} // namespace
+
+bool result_lines_begun() { return g_result_lines_begun != 0; }
+bool stdout_ends_mid_line() { return g_stdout_mid_line != 0; }
+
+HeldSignals::HeldSignals() {
+  sigset_t all;
+  sigfillset(&all);
+  for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS})
+    sigdelset(&all, s);
+  sigprocmask(SIG_BLOCK, &all, &old_);
+}
+
+HeldSignals::~HeldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+ResultLines::ResultLines() {
+  std::cout.flush();
+  std::fflush(stdout);
+  hold_signals_ = true;
+  g_stdout_mid_line = 0;
+  g_result_lines_begun = 1;
+}
+
 void SigSafeOut::flush() {
+  if (len_ == 0)
+    return;
+  if (hold_signals_) {
+    HeldSignals held;
+    write_buffer();
+  } else {
+    write_buffer();
+  }
+}
+
+void SigSafeOut::write_buffer() {
   std::size_t done = 0;
   while (done < len_) {
     ssize_t w = ::write(fd_, buf_ + done, len_ - done);
@@ -13,47 +54,67 @@ void SigSafeOut::flush() {
     if (w <= 0)
       break; // nothing more can be written; drop the rest
     done += static_cast<std::size_t>(w);
+    if (fd_ == 1)
+      g_stdout_mid_line = buf_[done - 1] != '\n';
   }
   len_ = 0;
 }
 
+void SigSafeOut::put(const char *s, std::size_t n) {
+  if (n == 0)
+    return;
+  if (len_ + n > sizeof(buf_))
+    flush();
+  // An item longer than the buffer goes out in pieces.
+  while (n > sizeof(buf_)) {
+    std::memcpy(buf_, s, sizeof(buf_));
+    len_ = sizeof(buf_);
+    flush();
+    s += sizeof(buf_);
+    n -= sizeof(buf_);
+  }
+  std::memcpy(buf_ + len_, s, n);
+  len_ += n;
+  last_ = s[n - 1];
+}
+
+void SigSafeOut::put_number(bool negative, unsigned long long u) {
+  char text[24];
+  std::size_t k = sizeof(text);
+  do {
+    text[--k] = static_cast<char>('0' + u % 10);
+    u /= 10;
+  } while (u);
+  if (negative)
+    text[--k] = '-';
+  put(text + k, sizeof(text) - k);
+}
+
 SigSafeOut &SigSafeOut::operator<<(const char *s) {
   if (s)
-    while (*s)
-      put(*s++);
+    put(s, std::strlen(s));
   return *this;
 }
 
 SigSafeOut &SigSafeOut::operator<<(char c) {
-  put(c);
+  put(&c, 1);
   return *this;
 }
 
 SigSafeOut &SigSafeOut::operator<<(unsigned long long v) {
-  char digits[24];
-  int k = 0;
-  do {
-    digits[k++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v);
-  while (k)
-    put(digits[--k]);
+  put_number(false, v);
   return *this;
 }
 
 SigSafeOut &SigSafeOut::operator<<(long long v) {
-  if (v < 0) {
-    put('-');
-    return *this << (0ULL - static_cast<unsigned long long>(v));
-  }
-  return *this << static_cast<unsigned long long>(v);
+  unsigned long long u = static_cast<unsigned long long>(v);
+  put_number(v < 0, v < 0 ? 0ULL - u : u);
+  return *this;
 }
 
 SigSafeOut &SigSafeOut::operator<<(double v) {
   char s[32];
-  std::size_t n = format_general(v, s);
-  for (std::size_t i = 0; i < n; ++i)
-    put(s[i]);
+  put(s, format_general(v, s));
   return *this;
 }
 

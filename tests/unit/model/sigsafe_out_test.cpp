@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "driver/sigsafe_out.hpp"
+#include "model/sigsafe_out.hpp"
 
 namespace {
 

@@ -1,0 +1,308 @@
+// mxssignal: sends a signal to a running MaxSAT solver and judges what the
+// run prints on its way out.
+//
+//   mxssignal --solver PATH [--args "ARGS"] --after REGEX
+//             [--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single]
+//             [--tries N] [--limit SEC] FILE
+//
+// The solver runs on FILE; as soon as a line of its standard output matches
+// the POSIX extended REGEX, it gets the signal. Then:
+//   kept   (default) the run ends with status 1, one status line
+//          "s UNKNOWN", a cost line "c o X LB" (or "o X LB") and a "v "
+//          model that satisfies every hard clause of FILE and falsifies
+//          exactly the weight X; "o Top" fails (the line waited for comes
+//          after a cost was found).
+//   single the run ends with status 1 and exactly one "s " line; the model
+//          line, which the signal may cut, lists variables 1, 2, ... in
+//          order, each item whole.
+// A run that ends without the signal taking effect (it had already printed
+// its answer) tested nothing: it is tried again, up to N times (default 3);
+// when every try ended so, the case is skipped. No time is assumed: the
+// signal goes only after the awaited line, and the run may take as long as
+// it needs up to the limit (default 120 s, then it fails).
+// Exit status: 0 correct, 1 wrong, 2 usage or unreadable file, 77 skipped.
+#include <poll.h>
+#include <regex.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/tools/lib/maxsat_check.hpp"
+
+using namespace mxs;
+
+namespace {
+
+constexpr int kSkip = 77;
+
+struct Run {
+  bool started = false;
+  bool signalled = false; // the awaited line came and the signal was sent
+  bool killed = false;    // the limit ran out
+  int status = -1;        // exit status, -1 when ended by a signal
+  std::string out;
+};
+
+Run run_and_signal(const std::vector<std::string> &argv, const regex_t &after,
+                   int sig, double limit) {
+  Run r;
+  int p[2];
+  if (pipe(p) != 0)
+    return r;
+  pid_t pid = fork();
+  if (pid < 0)
+    return r;
+  if (pid == 0) {
+    dup2(p[1], 1);
+    close(p[0]);
+    close(p[1]);
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+      args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(p[1]);
+  r.started = true;
+  auto deadline = std::chrono::steady_clock::now() +
+                  std::chrono::milliseconds(static_cast<long long>(limit * 1000));
+  std::size_t scanned = 0; // lines before this offset were matched already
+  char buf[65536];
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) {
+      kill(pid, SIGKILL);
+      r.killed = true;
+      break;
+    }
+    pollfd pf{p[0], POLLIN, 0};
+    if (poll(&pf, 1, static_cast<int>(left)) <= 0)
+      continue;
+    ssize_t n = read(p[0], buf, sizeof buf);
+    if (n <= 0)
+      break;
+    r.out.append(buf, static_cast<std::size_t>(n));
+    while (!r.signalled) {
+      std::size_t eol = r.out.find('\n', scanned);
+      if (eol == std::string::npos)
+        break;
+      std::string line = r.out.substr(scanned, eol - scanned);
+      scanned = eol + 1;
+      if (regexec(&after, line.c_str(), 0, nullptr, 0) == 0) {
+        kill(pid, sig);
+        r.signalled = true;
+      }
+    }
+  }
+  close(p[0]);
+  int ws = 0;
+  waitpid(pid, &ws, 0);
+  if (WIFEXITED(ws))
+    r.status = WEXITSTATUS(ws);
+  return r;
+}
+
+// The lines of out that start with prefix.
+std::vector<std::string> lines_starting(const std::string &out,
+                                        const std::string &prefix) {
+  std::vector<std::string> found;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, prefix.size(), prefix) == 0)
+      found.push_back(line);
+  return found;
+}
+
+// Whether the run printed a final answer: the signal came too late.
+bool answered(const std::string &out) {
+  for (const std::string &s : lines_starting(out, "s "))
+    if (s != "s UNKNOWN")
+      return true;
+  return false;
+}
+
+// The kept model: one "s UNKNOWN", "c o X LB" and a model of cost X.
+std::string judge_kept(const Instance &inst, const Run &r) {
+  std::vector<std::string> status = lines_starting(r.out, "s ");
+  if (status.size() != 1 || status[0] != "s UNKNOWN")
+    return "expected one line \"s UNKNOWN\", got " +
+           std::to_string(status.size()) + " status lines";
+  long long x = 0;
+  bool have_cost = false;
+  for (const char *prefix : {"c o ", "o "})
+    for (const std::string &line : lines_starting(r.out, prefix)) {
+      std::istringstream t(line.substr(std::strlen(prefix)));
+      std::string cost, lb, extra;
+      if (!(t >> cost >> lb) || lb != "LB" || (t >> extra))
+        continue;
+      if (have_cost)
+        return "two cost lines ending in LB";
+      x = std::strtoll(cost.c_str(), nullptr, 10);
+      have_cost = true;
+    }
+  if (!have_cost)
+    return "no cost line \"c o X LB\" (\"o Top\": no model kept)";
+  SolverAnswer a = parse_answer(r.out);
+  if (!a.has_model)
+    return "no \"v \" line";
+  if (!a.model_error.empty())
+    return a.model_error;
+  std::vector<signed char> m = a.model;
+  if (static_cast<long long>(m.size()) > inst.nvars + 1)
+    return "the model names a variable beyond the input's";
+  m.resize(static_cast<std::size_t>(inst.nvars) + 1, 0);
+  long long cost = 0;
+  if (!evaluate(inst, m, cost))
+    return "the model falsifies a hard clause";
+  if (cost != x)
+    return "the model falsifies weight " + std::to_string(cost) +
+           ", the cost line says " + std::to_string(x);
+  return "";
+}
+
+// One set of result lines: one status line, and a model line that, cut or
+// not, lists the variables 1, 2, ... in order, each item whole.
+std::string judge_single(const Run &r) {
+  std::size_t n = lines_starting(r.out, "s ").size();
+  if (n != 1)
+    return std::to_string(n) + " status lines";
+  std::vector<std::string> v = lines_starting(r.out, "v ");
+  if (v.size() > 1)
+    return std::to_string(v.size()) + " model lines";
+  if (v.empty())
+    return "";
+  std::istringstream items(v[0].substr(2));
+  long long expected = 1;
+  for (std::string item; items >> item; ++expected) {
+    long long lit = std::strtoll(item.c_str(), nullptr, 10);
+    if (std::to_string(lit) != item || std::llabs(lit) != expected)
+      return "model item '" + item + "' where variable " +
+             std::to_string(expected) + " belongs";
+  }
+  return "";
+}
+
+int signal_number(const std::string &name) {
+  if (name == "TERM")
+    return SIGTERM;
+  if (name == "INT")
+    return SIGINT;
+  if (name == "HUP")
+    return SIGHUP;
+  if (name == "QUIT")
+    return SIGQUIT;
+  if (name == "ALRM")
+    return SIGALRM;
+  return 0;
+}
+
+int usage() {
+  std::cerr << "usage: mxssignal --solver PATH [--args ARGS] --after REGEX "
+               "[--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single] "
+               "[--tries N] [--limit SEC] FILE\n";
+  return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  std::string solver, args, after, file, expect = "kept";
+  int sig = SIGTERM, tries = 3;
+  double limit = 120;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a.compare(0, 2, "--") != 0) {
+      file = a;
+      continue;
+    }
+    if (i + 1 >= argc)
+      return usage();
+    std::string v = argv[++i];
+    if (a == "--solver")
+      solver = v;
+    else if (a == "--args")
+      args = v;
+    else if (a == "--after")
+      after = v;
+    else if (a == "--signal")
+      sig = signal_number(v);
+    else if (a == "--expect")
+      expect = v;
+    else if (a == "--tries")
+      tries = std::atoi(v.c_str());
+    else if (a == "--limit")
+      limit = std::atof(v.c_str());
+    else
+      return usage();
+  }
+  if (solver.empty() || after.empty() || file.empty() || sig == 0 ||
+      (expect != "kept" && expect != "single"))
+    return usage();
+  regex_t re;
+  if (regcomp(&re, after.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
+    std::cerr << "mxssignal: bad pattern '" << after << "'\n";
+    return 2;
+  }
+  Instance inst;
+  std::string err;
+  if (expect == "kept" && !read_instance(file, inst, err)) {
+    std::cerr << "mxssignal: " << err << "\n";
+    return 2;
+  }
+  std::vector<std::string> cmd = {solver};
+  std::istringstream split(args);
+  for (std::string t; split >> t;)
+    cmd.push_back(t);
+  cmd.push_back(file);
+  std::string what = solver + " " + args + " " + file;
+  for (int t = 1; t <= tries; ++t) {
+    Run r = run_and_signal(cmd, re, sig, limit);
+    if (!r.started) {
+      std::cout << "FAIL " << what << ": could not start\n";
+      return 1;
+    }
+    if (r.killed) {
+      std::cout << "FAIL " << what << ": still running after " << limit
+                << " s" << (r.signalled ? " and the signal" : "") << "\n";
+      return 1;
+    }
+    // kept: an answer means the result lines had begun; single: a run
+    // that ended normally printed them all before the signal.
+    if (!r.signalled ||
+        (expect == "kept" ? answered(r.out) : r.status == 0)) {
+      std::cout << "try " << t << ": the run ended before the signal took "
+                << "effect\n";
+      continue;
+    }
+    std::string why;
+    if (r.status != 1)
+      why = "exit status " + std::to_string(r.status) + ", not 1";
+    else if (expect == "single")
+      why = judge_single(r);
+    else
+      why = judge_kept(inst, r);
+    regfree(&re);
+    if (!why.empty()) {
+      std::size_t tail = r.out.size() > 600 ? r.out.size() - 600 : 0;
+      std::cout << "FAIL " << what << ": " << why << "\noutput tail:\n"
+                << r.out.substr(tail) << "\n";
+      return 1;
+    }
+    std::cout << "PASS " << what << "\n";
+    return 0;
+  }
+  regfree(&re);
+  std::cout << "SKIP " << what << ": every run ended before the signal\n";
+  return kSkip;
+}
