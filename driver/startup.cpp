@@ -87,6 +87,7 @@ void publish_tool_objects(IDManager &imgr, BasicClauseSet &clset,
   ZORToolObjects::_model = &model;
   ZORToolObjects::_ivars = ivars;
   ZORToolObjects::_icls = icls;
+  ZORToolObjects::_ivars_used = imgr.top_id;
   ZORToolObjects::_input = input;
   g_published = 1;
 }
@@ -100,6 +101,7 @@ void unpublish_tool_objects() {
   ZORToolObjects::_imgr = nullptr;
   ZORToolObjects::_ivars = -1;
   ZORToolObjects::_icls = -1;
+  ZORToolObjects::_ivars_used = -1;
 }
 
 void SIG_handler(int sig) {

@@ -31,7 +31,6 @@ ResultLines::ResultLines() {
   std::fflush(stdout);
   hold_signals_ = true;
   g_stdout_mid_line = 0;
-  g_result_lines_begun = 1;
 }
 
 void SigSafeOut::flush() {
@@ -39,6 +38,7 @@ void SigSafeOut::flush() {
     return;
   if (hold_signals_) {
     HeldSignals held;
+    g_result_lines_begun = 1;
     write_buffer();
   } else {
     write_buffer();

@@ -52,14 +52,14 @@ private:
 };
 
 // The result lines of a run ("o ", "s ", "v ", ...). Creating one pushes
-// what std::cout and stdio hold out first and marks the result lines begun
-// for the rest of the process.
+// what std::cout and stdio hold out first; its first buffer that reaches
+// standard output marks the result lines begun for the rest of the process.
 class ResultLines : public SigSafeOut {
 public:
   ResultLines();
 };
 
-// Whether a ResultLines stream was created in this process.
+// Whether result lines have reached standard output in this process.
 bool result_lines_begun();
 // Whether standard output, as far as this stream class wrote it, ends
 // inside a line.

@@ -12,6 +12,7 @@ BasicClauseSet *ZORToolObjects::_clset = nullptr;
 std::vector<long long> *ZORToolObjects::_model = nullptr;
 long long ZORToolObjects::_ivars = -1;
 long long ZORToolObjects::_icls = -1;
+long long ZORToolObjects::_ivars_used = -1;
 const ClauseSnapshot *ZORToolObjects::_input = nullptr;
 
 namespace {
@@ -41,14 +42,16 @@ void offer_model() {
   g_kept = kept == 0 ? 1 : 0;
 }
 
-bool keeping() { return ZORToolObjects::_input && ZORToolObjects::_ivars >= 0; }
+bool keeping() {
+  return ZORToolObjects::_input && ZORToolObjects::_ivars_used >= 0;
+}
 
 } // namespace
 
 void ZORToolObjects::keep_model(const std::vector<long long> &model) {
   if (!keeping())
     return;
-  const std::size_t n = static_cast<std::size_t>(_ivars);
+  const std::size_t n = static_cast<std::size_t>(_ivars_used);
   g_offered.assign(n + 1, -1);
   for (std::size_t v = 1; v <= n && v < model.size(); ++v)
     if (model[v] > 0)
@@ -59,7 +62,7 @@ void ZORToolObjects::keep_model(const std::vector<long long> &model) {
 void ZORToolObjects::keep_model(const std::vector<bool> &bmodel) {
   if (!keeping())
     return;
-  const std::size_t n = static_cast<std::size_t>(_ivars);
+  const std::size_t n = static_cast<std::size_t>(_ivars_used);
   g_offered.assign(n + 1, -1);
   for (std::size_t v = 1; v <= n && v <= bmodel.size(); ++v)
     if (bmodel[v - 1])

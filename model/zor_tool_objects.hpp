@@ -18,13 +18,16 @@ public:
   static std::vector<long long> *_model;
   static long long _ivars; // variables of the model line after loading, -1 before
   static long long _icls;  // input clauses after loading, -1 before
+  // Variables that the input uses (the top id after loading), -1 before; a
+  // kept model holds their values, the model line prints the others false.
+  static long long _ivars_used;
   // The input as read, against which every offered model is costed; while
   // it is null no model is kept.
   static const ClauseSnapshot *_input;
 
-  // A model of the input: the value of every variable 1.._ivars (1 true,
-  // -1 false) and the weight of the input's soft clauses that it falsifies
-  // (for an OPB input the objective's value).
+  // A model of the input: the value of every variable 1.._ivars_used (1
+  // true, -1 false) and the weight of the input's soft clauses that it
+  // falsifies (for an OPB input the objective's value).
   struct KeptModel {
     long long cost = 0;
     std::vector<signed char> values; // entry v for variable v

@@ -29,6 +29,7 @@ protected:
     ZORConfig::comp_format = true;
     ZORConfig::lst_model = true;
     ZORConfig::verbosity = 1;
+    imgr.top_id = 2;
     set.top_weight = 10;
     std::vector<long long> h{1, 2}, s{-1};
     set.create_clause(h)->weight = 10;
@@ -102,6 +103,16 @@ TEST_F(SignalPath, KeptModelWithItsCostOnTheInput) {
                         "c CPU Time: ",
                         0),
             0u)
+      << r.out;
+}
+
+TEST_F(SignalPath, DeclaredVariablesBeyondThoseUsedPrintFalse) {
+  Captured r = run_captured([&] {
+    publish_tool_objects(imgr, set, model, 4, 2, &input);
+    ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1, 1, 1});
+    finishup();
+  });
+  EXPECT_EQ(r.out.rfind("c o 3 LB\ns UNKNOWN\nv 1 -2 -3 -4 \n", 0), 0u)
       << r.out;
 }
 
@@ -202,6 +213,21 @@ TEST_F(SignalPath, SignalDuringTheResultLinesEndsTheLineOnly) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "s OPTIMUM FOUND\nv 1 \nc Kestrane received timeout "
                    "signal. Terminating ...\n");
+  // While nothing of them has reached the output, the run ends as any run
+  // cut short does.
+  r = run_captured([&] {
+    publish();
+    ZORToolObjects::keep_model(model);
+    install_signal_handlers();
+    ResultLines out;
+    out << "o 3" << '\n';
+    raise(SIGTERM);
+  });
+  EXPECT_EQ(r.out.rfind("c Kestrane received external signal SIGTERM. "
+                        "Terminating ...\nc o 3 LB\ns UNKNOWN\nv 1 -2 \n",
+                        0),
+            0u)
+      << r.out;
 }
 
 TEST_F(SignalPath, NamesAndUnlistedSignal) {
