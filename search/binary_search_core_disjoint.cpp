@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "encodings/enc_arith.hpp"
 #include "encodings/pbenc.hpp"
 #include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
@@ -226,7 +227,9 @@ void BinarySearchCoreDisjoint::upper_bound_refinement_r2_s62(
 
 void BinarySearchCoreDisjoint::upper_bound_refinement_r2_s62(
     IDManager &, BasicClauseSet &set, Core *k) {
-  long long total = 0;
+  // Exact sums: a total past the 64-bit range comes back into it once the
+  // complementary pairs are taken off, which a saturated one would not.
+  enc_arith::Wide total = 0;
   // Literal -> the core's clauses holding it.
   std::map<long long, std::set<BasicClause *>> holders;
   for (long long r : k->get_rvars()) {
@@ -235,16 +238,16 @@ void BinarySearchCoreDisjoint::upper_bound_refinement_r2_s62(
         it->second->weight >= set.top_weight)
       continue;
     BasicClause *c = it->second;
-    total = sat_add(total, c->weight);
+    total += c->weight;
     long long u = get_unique_relax_var(c);
     for (long long l : c->lits)
       if (l != u)
         holders[l].insert(c);
   }
   auto weight_of = [](const std::set<BasicClause *> &s) {
-    long long w = 0;
+    enc_arith::Wide w = 0;
     for (BasicClause *c : s)
-      w = sat_add(w, c->weight);
+      w += c->weight;
     return w;
   };
   // Takes the clauses of s out of the sets of their other literals, so
@@ -268,20 +271,22 @@ void BinarySearchCoreDisjoint::upper_bound_refinement_r2_s62(
     auto neg = holders.find(-l);
     if (neg == holders.end() || neg->second.empty())
       continue;
-    total = sat_sub(total, std::min(weight_of(entry.second),
-                                    weight_of(neg->second)));
+    total -= std::min(weight_of(entry.second), weight_of(neg->second));
     retire(entry.second, l);
     retire(neg->second, -l);
   }
-  if (sat_add(total, 1) < k->get_mu())
-    k->set_mu(sat_add(total, 1));
+  if (total + 1 < k->get_mu())
+    k->set_mu(static_cast<long long>(total + 1));
 }
 
 void BinarySearchCoreDisjoint::improve_upper_bound_r2_s63(
     IDManager &, BasicClauseSet &, std::vector<Core *> &cores, long long ub) {
-  long long all = 0; // sum over the cores of lambda + 1
+  // The sum over the cores of lambda + 1, a lower bound on the optimum: past
+  // the 64-bit range the optimum is too, and a saturated sum would leave
+  // the cores' upper bounds below their lower ones.
+  long long all = 0;
   for (Core *k : cores)
-    all = sat_add(all, sat_add(k->get_lambda(), 1));
+    all = cost_add(all, cost_add(k->get_lambda(), 1));
   for (Core *k : cores) {
     long long others = sat_sub(all, sat_add(k->get_lambda(), 1));
     long long v = sat_sub(ub, others);
@@ -364,7 +369,9 @@ void BinarySearchCoreDisjoint::merge_cores(std::vector<Core *> &cores,
     n->set_lambda(cost_add(n->get_lambda(), j->get_lambda()));
     // An untouched initial bound (1 + the weight) counts its 1 once.
     bool initial = j->get_mu() == sat_add(j->sum_weights(), 1);
-    n->set_mu(sat_sub(sat_add(n->get_mu(), j->get_mu()), initial ? 1 : 0));
+    long long mu = sat_add(n->get_mu(), j->get_mu());
+    // A saturated sum stays at the ceiling: less would be no bound.
+    n->set_mu(initial && mu < kCostCeiling ? mu - 1 : mu);
     auto it = std::find(cores.begin(), cores.end(), j);
     if (it != cores.end())
       cores.erase(it);

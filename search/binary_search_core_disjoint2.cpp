@@ -191,7 +191,10 @@ long long BinarySearchCoreDisjoint2::take_core2(std::vector<long long> &eps,
       delete j;
     updated = cores_.back();
     update_core_epsilon(*updated, eps);
-    long long from = cost_add(step - 1, lsum), e = updated->get_epsilon();
+    // The merged core costs more than from: at the ceiling that is out of
+    // range (and the next reachable cost above it would not fit).
+    long long from = exact_cost(cost_add(step - 1, lsum));
+    long long e = updated->get_epsilon();
     updated->set_lambda(refine_bound(updated->get_weights(), from, e));
     delta = sat_sub(updated->get_lambda(), lsum);
   }
