@@ -5,6 +5,91 @@
 #include <cstdint>
 #include <iostream>
 
+#include "framework/sat_arith.hpp"
+#include "model/zor_config.hpp"
+
+namespace {
+
+// The sorted, distinct subset sums of ws (each weight used at most once, the
+// empty sum 0 included) that are at most limit, into sums. Once a sum above
+// `above` is listed, limit drops to it: a caller after the least sum above
+// `above` needs no larger one. False when the list would hold more than cap
+// sums or the merging would take more than `work` steps (taken from it).
+bool list_sums(const std::vector<long long> &ws, long long above,
+               long long &limit, std::size_t cap, unsigned long long &work,
+               std::vector<long long> &sums) {
+  sums.assign(1, 0);
+  std::vector<long long> next;
+  for (long long w : ws) {
+    // sums[0, m) + w stay at most limit; merged with sums, duplicates dropped.
+    std::size_t n = sums.size();
+    std::size_t m =
+        w > limit ? 0
+                  : static_cast<std::size_t>(
+                        std::upper_bound(sums.begin(), sums.end(), limit - w) -
+                        sums.begin());
+    if (work < n + m)
+      return false;
+    work -= n + m;
+    next.clear();
+    for (std::size_t i = 0, j = 0; i < n || j < m;) {
+      long long v = j == m || (i < n && sums[i] <= sums[j] + w)
+                        ? sums[i++]
+                        : sums[j++] + w;
+      if (next.empty() || next.back() != v)
+        next.push_back(v);
+    }
+    if (next.size() > cap)
+      return false;
+    sums.swap(next);
+    auto first_above = std::upper_bound(sums.begin(), sums.end(), above);
+    if (first_above != sums.end()) {
+      limit = *first_above;
+      sums.erase(first_above + 1, sums.end());
+    }
+  }
+  return true;
+}
+
+// The least subset sum of w above k (0 <= k, and k below total unless total
+// is -1: the total passes 64 bits), or -1 when listing the sums of two
+// halves of the weights passes the budget. A sum beyond 64 bits is
+// LLONG_MAX. When k lies in the upper half of the total, the search is for
+// the largest sum of the left-out weights at most total - k - 1 instead,
+// since sums above that limit need not be listed.
+long long next_sum_by_halves(std::vector<long long> w, long long k,
+                             long long total) {
+  std::sort(w.begin(), w.end());
+  std::vector<long long> half[2];
+  for (std::size_t i = 0; i < w.size(); ++i)
+    half[i & 1].push_back(w[i]);
+  const bool left_out = total >= 0 && total - k - 1 < k;
+  // Listed sums stay at most limit; bound splits a pair's sum into the
+  // sides wanted (at most bound, or above it).
+  long long limit = left_out ? total - k - 1 : total >= 0 ? total : LLONG_MAX;
+  const long long bound = left_out ? limit : k;
+  const long long above = left_out ? LLONG_MAX : k;
+  unsigned long long work = Subsetsum::kMaxHalvesWork;
+  std::vector<long long> a, b;
+  if (!list_sums(half[0], above, limit, Subsetsum::kMaxHalfSums, work, a) ||
+      !list_sums(half[1], above, limit, Subsetsum::kMaxHalfSums, work, b))
+    return -1;
+  // For each a ascending, j counts the members of b at most bound - a.
+  long long best = left_out ? 0 : limit;
+  std::size_t j = b.size();
+  for (long long x : a) {
+    while (j > 0 && b[j - 1] > bound - x)
+      --j;
+    if (left_out)
+      best = std::max(best, x + b[j - 1]); // b[0] = 0 <= bound - x
+    else if (j < b.size())
+      best = std::min(best, sat_add(x, b[j]));
+  }
+  return left_out ? total - best : best;
+}
+
+} // namespace
+
 long long Subsetsum::solve(const std::vector<long long> &weights,
                            long long k) {
   std::vector<long long> w;
@@ -17,31 +102,25 @@ long long Subsetsum::solve(const std::vector<long long> &weights,
       if (__builtin_add_overflow(total, x, &total))
         overflow = true;
     }
-  if (w.empty() || (!overflow && k >= total))
+  if (w.empty() || (!overflow && k >= total) || k == LLONG_MAX)
     return -1;
   long long low = k < 0 ? 0 : k; // the answer lies above low
-  if (w.size() <= kMaxEnumerated) {
-    // Few weights: every subset sum, exactly, whatever their size.
-    std::vector<__int128> sums{0};
-    for (long long x : w) {
-      std::size_t n = sums.size();
-      for (std::size_t i = 0; i < n; ++i)
-        sums.push_back(sums[i] + x);
-    }
-    __int128 best = -1;
-    for (__int128 s : sums)
-      if (s > low && (best < 0 || s < best))
-        best = s;
-    if (best < 0)
-      return -1;
-    return best > LLONG_MAX ? LLONG_MAX : static_cast<long long>(best);
-  }
+  // A bit vector over the sums costs about n * total / 64 word operations,
+  // listing the sums of two halves at most about n * 2^(n/2): the bit
+  // vector serves many small weights.
   unsigned long long words =
       overflow ? ULLONG_MAX : (static_cast<unsigned long long>(total) >> 6) + 1;
+  std::size_t n = w.size();
   if (overflow || static_cast<unsigned long long>(total) > kMaxTotal ||
-      words * w.size() > kMaxWork / 64) {
-    long long next = low + 1;
-    return std::max(next, minw);
+      words * n > kMaxWork / 64 || (n < 128 && (1ULL << (n / 2)) < words)) {
+    long long next = next_sum_by_halves(w, low, overflow ? -1 : total);
+    if (next >= 0)
+      return next;
+    if (!fallback_reported && ZORConfig::verbosity >= 1)
+      std::cout << "c Too many subset sums to search: bounds rise by 1"
+                << std::endl;
+    fallback_reported = true;
+    return std::max(low + 1, minw);
   }
   // reach bit j: some subset sums to j. reach |= reach << x for each x.
   std::vector<std::uint64_t> reach(words, 0);
@@ -68,24 +147,15 @@ bool Subsetsum::sums_below(const std::vector<long long> &weights,
   sums.clear();
   if (bound <= 0)
     return true;
-  sums.insert(0);
-  std::vector<long long> grown;
-  for (long long w : weights) {
-    if (w <= 0)
-      continue;
-    grown.clear();
-    for (long long s : sums) {
-      long long t;
-      if (__builtin_add_overflow(s, w, &t) || t >= bound)
-        break; // members ascend: every later t is larger
-      if (!sums.count(t))
-        grown.push_back(t);
-    }
-    sums.insert(grown.begin(), grown.end());
-    if (sums.size() > cap)
-      return false;
-  }
-  return true;
+  std::vector<long long> w, listed;
+  for (long long x : weights)
+    if (x > 0)
+      w.push_back(x);
+  long long limit = bound - 1;
+  unsigned long long work = ULLONG_MAX;
+  bool complete = list_sums(w, LLONG_MAX, limit, cap, work, listed);
+  sums.insert(listed.begin(), listed.end());
+  return complete;
 }
 
 void Subsetsum::show_vector(std::vector<int> &v) {

@@ -10,10 +10,13 @@
 class Subsetsum {
 public:
   // The smallest subset sum s > k (s > 0), or -1 when none exists. Weights
-  // of 0 or less are ignored. Sums are exact in 64 bits; when the sums are
-  // too large for the dynamic programme the answer is the smallest value
-  // that the true answer can have (k + 1, at least the smallest weight), so
-  // a search that steps to it never steps over the optimum.
+  // of 0 or less are ignored; a sum beyond 64 bits counts as LLONG_MAX (so
+  // k = LLONG_MAX gives -1). Many small weights take a bit vector over the
+  // sums; otherwise the sums of two halves of the weights are listed and
+  // paired (meet in the middle). When that passes its budget the answer is
+  // the smallest value that the true answer can have (k + 1, at least the
+  // smallest weight), so a search that steps to it never steps over the
+  // optimum; the first such answer of a run says so on a comment line.
   long long solve(const std::vector<long long> &weights, long long k);
 
   // Every subset sum of the weights (each used at most once) below bound,
@@ -27,9 +30,14 @@ public:
   void show_vector(std::vector<int> &v);
   void show_vector(std::vector<bool> &v);
 
-  // Above this many bit operations the programme falls back as described.
+  // The bit vector serves totals up to kMaxTotal within kMaxWork bit
+  // operations.
   static constexpr unsigned long long kMaxWork = 1ULL << 31;
   static constexpr unsigned long long kMaxTotal = 1ULL << 28;
-  // Up to this many weights every subset sum is listed instead.
-  static constexpr std::size_t kMaxEnumerated = 16;
+  // The halves' lists hold at most kMaxHalfSums sums each and take at most
+  // kMaxHalvesWork merging steps together (about 50 ms at worst).
+  static constexpr std::size_t kMaxHalfSums = std::size_t{1} << 21;
+  static constexpr unsigned long long kMaxHalvesWork = 1ULL << 25;
+  // Set once the fallback has been announced (once per process).
+  static inline bool fallback_reported = false;
 };
