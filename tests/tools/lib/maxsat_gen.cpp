@@ -233,6 +233,31 @@ void gen_huge(Rng& r, Instance& inst, long long maxv) {
     if (!c.hard) c.weight = r.in(1LL << 26, 1LL << 33);
 }
 
+// 20 to 40 soft clauses whose weights, from 2^29 to about 2^33, form an
+// arithmetic progression in random order: past 16 weights and 2^28 in
+// total, yet with few distinct sums per number of falsified clauses, so
+// searches that step through every reachable cost stay short. Soft clauses
+// are mostly of two or three literals, so the optimum falsifies few.
+void gen_manylarge(Rng& r, Instance& inst, long long maxv) {
+  long long n = maxv;
+  long long soft = r.in(20, 40);
+  long long base = r.in(1LL << 29, 1LL << 33), step = r.in(1, 1LL << 20);
+  std::vector<long long> order(soft);
+  for (long long i = 0; i < soft; ++i) order[i] = i + 1;
+  std::shuffle(order.begin(), order.end(), r.g);
+  // The first two are x and -x: one of them is always falsified.
+  long long x = r.in(1, n);
+  for (long long i = 0; i < soft; ++i) {
+    std::vector<long long> lits =
+        i < 2 ? std::vector<long long>{i ? -x : x}
+              : random_clause(r, n, r.chance(10) ? 1 : r.chance(30) ? 2 : 3);
+    add(inst, lits, false, base + step * order[i]);
+  }
+  long long hard = r.in(0, n / 2);
+  for (long long i = 0; i < hard; ++i) add(inst, random_clause(r, n, r.in(2, 3)), true, 1);
+  std::shuffle(inst.clauses.begin(), inst.clauses.end(), r.g);
+}
+
 void pb_terms(Rng& r, long long n, std::vector<PbTerm>& terms) {
   long long k = r.in(1, std::min<long long>(n, 5));
   std::vector<long long> vars;
@@ -400,6 +425,7 @@ bool generate(uint64_t seed, const std::string& family, const GenOptions& opt,
   else if (fam == "pure") gen_pure(r, inst, maxv);
   else if (fam == "dup") gen_dup(r, inst, maxv);
   else if (fam == "huge") gen_huge(r, inst, maxv);
+  else if (fam == "manylarge") gen_manylarge(r, inst, maxv);
   else if (fam == "opb") gen_opb(r, inst, maxv);
   else if (fam == "wbo") gen_wbo(r, inst, maxv);
   else return false;

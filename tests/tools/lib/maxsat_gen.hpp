@@ -18,6 +18,8 @@
 //   clique    soft units over a few variables and two-literal clauses,
 //             mostly hard, excluding most pairs of variables (by name
 //             only: "clauses" and "all" do not pick it)
+//   manylarge 20 to 40 soft clauses of distinct weights near 2^29..2^33
+//             in arithmetic progression (by name only)
 // Pseudo-Boolean families: opb (objective and hard constraints, = included)
 // and wbo (hard and soft constraints; soft ones are never equalities).
 // Weights of clause families are unit, 1..10 or 1..10^6 by seed.
