@@ -73,14 +73,15 @@ TEST_F(Middle, RefineBoundJumpsToTheNextReachableCost) {
   EXPECT_EQ(s.sss(two, -1, 10), 0);          // the empty sum
 }
 
-TEST_F(Middle, FortyLargeWeightsFallBackAndComplete) {
+TEST_F(Middle, FortyLargeWeightsMiddleFallsBackNextCostExact) {
   std::vector<long long> w = forty_weights();
   auto start = std::chrono::steady_clock::now();
   ZORConfig::middle_type = MiddleType::Order;
   long long lb = 5000000000, ub = 30000000000;
   EXPECT_EQ(s.computeMiddle(w, lb, ub), (lb + ub) / 2);
-  EXPECT_EQ(s.refine_bound(w, lb, ub), lb + 1);
-  // Just above 0 the fallback is exact: the lightest weight.
+  // Sums of m weights lie within 3 * 10^8 above m * 10^9: the next one
+  // above 5 * 10^9 is the five lightest weights.
+  EXPECT_EQ(s.refine_bound(w, lb, ub), lb + 7919 * 55 + 104729 * 15);
   long long low = 0, high = 1500000000;
   EXPECT_EQ(s.refine_bound(w, low, high), w.front());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
