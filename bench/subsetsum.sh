@@ -55,7 +55,7 @@ runs=(
   "zor3_pb_w|$kestrane -a 3 -e cn:w"
   "wpm2|$algo 0xFD93 -e cn"
   "wpm2_w|$algo 0xFD93 -e cn:w"
-  "lin_unsat_sat_w|$algo 0xFD90 -e cn:w"
+  "lin_unsat_sat|$algo 0xFD90 -e cn"
 )
 
 printf "%-6s %-16s %8s %14s %14s %7s  %s\n" units algorithm seconds cost optimum steps flag
