@@ -3,9 +3,9 @@
 # clasp (--opt-strategy=usc) on the benchmark instances, one solver at a time,
 # each with a time limit. Prints per instance one row per solver run: its
 # wall-clock and CPU (user + system) seconds, its cost and the known optimum;
-# then per option set the instances solved and the median times over the
-# solved ones. A kestrane cost that differs from clasp's, or from the known
-# optimum, is flagged.
+# then per option set the instances solved, the median times over the solved
+# ones and the CPU seconds of all its runs. A kestrane cost that differs from
+# clasp's, or from the known optimum, is flagged.
 #
 #   bench/maxsat.sh [-t SECONDS] [-k KESTRANE] [-a "KESTRANE ARGS"]...
 #                   [-d BENCH_DIR] [-f FOLDER]... [FILE...]
@@ -33,7 +33,7 @@ while getopts "t:k:a:d:f:h" opt; do
     a) choices+=("$OPTARG") ;;
     d) bench="$OPTARG" ;;
     f) folders+=("${OPTARG%/}") ;;
-    *) sed -n '2,22p' "$0"; exit 2 ;;
+    *) sed -n '2,21p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -174,20 +174,22 @@ done
 
 echo
 echo "instances: $n; limit ${limit}s; flagged: $flagged"
-printf "%-24s %8s %12s %12s %8s\n" options solved median_wall median_cpu flagged
+printf "%-24s %8s %12s %12s %10s %8s\n" options solved median_wall median_cpu total_cpu flagged
 for i in $(seq 0 "${#choices[@]}"); do
   if [ "$i" -lt "${#choices[@]}" ]; then name=$(label_of "${choices[$i]}"); else name=clasp; fi
-  # Solved count over all instances, medians over the solved runs.
+  # Solved count over all instances, medians over the solved runs, CPU
+  # seconds summed over all runs (a time-out counts what it spent).
   awk -v i="$i" -v n="$n" -v name="$name" '
     function median(a, k,   j, t, m) {
       for (j = 2; j <= k; j++) {t = a[j]; for (m = j - 1; m >= 1 && a[m] > t; m--) a[m + 1] = a[m]; a[m + 1] = t}
       return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
     }
     $1 == i && $2 == 1 {k++; w[k] = $3 + 0; c[k] = $4 + 0}
+    $1 == i {all += $4}
     $1 == i && $5 == 1 {f++}
     END {
-      if (k) printf "%-24s %8s %12.2f %12.2f %8d\n", name, k "/" n, median(w, k), median(c, k), f
-      else printf "%-24s %8s %12s %12s %8d\n", name, "0/" n, "-", "-", f
+      if (k) printf "%-24s %8s %12.2f %12.2f %10.1f %8d\n", name, k "/" n, median(w, k), median(c, k), all, f
+      else printf "%-24s %8s %12s %12s %10.1f %8d\n", name, "0/" n, "-", "-", all, f
     }' "$tmp/runs"
 done
 [ "$flagged" -eq 0 ]
