@@ -75,7 +75,6 @@ cost_of() {
 # for the killed solver, so a time-out's CPU seconds are counted too.
 TIMEFORMAT='%R %U %S'
 run_timed() {
-  # shellcheck disable=SC2086
   { time timeout --foreground -s KILL "$limit" "$@" > "$tmp/out" 2>/dev/null; } 2> "$tmp/time"
   read -r wall cpu < <(awk 'END {printf "%.2f %.2f", $1, $2 + $3}' "$tmp/time")
 }
