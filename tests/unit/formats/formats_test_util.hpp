@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,17 +25,36 @@
 
 namespace ftest {
 
-inline std::string temp_path(const std::string &name) {
-  static const std::string dir = [] {
-    std::string d = testing::TempDir() + "kestrane-formats-" +
-                    std::to_string(getpid());
+// The folder of this test process's files, removed with its files when the
+// process ends. A death-test child that forked from the process leaves it to
+// the process that made it.
+class TempFolder {
+public:
+  TempFolder()
+      : path_(testing::TempDir() + "kestrane-formats-" +
+              std::to_string(getpid())),
+        owner_(getpid()) {
     // mkdir itself rather than a shell: no fork from a test process that
     // may hold much memory.
-    if (::mkdir(d.c_str(), 0700) != 0 && errno != EEXIST)
-      ADD_FAILURE() << "cannot create " << d;
-    return d;
-  }();
-  return dir + "/" + name;
+    if (::mkdir(path_.c_str(), 0700) != 0 && errno != EEXIST)
+      ADD_FAILURE() << "cannot create " << path_;
+  }
+  ~TempFolder() {
+    if (getpid() != owner_)
+      return;
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string &path() const { return path_; }
+
+private:
+  std::string path_;
+  pid_t owner_;
+};
+
+inline std::string temp_path(const std::string &name) {
+  static const TempFolder folder;
+  return folder.path() + "/" + name;
 }
 
 inline std::string write_file(const std::string &name,
