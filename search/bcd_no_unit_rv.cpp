@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "framework/bound_encoding.hpp"
+#include "framework/progress_lines.hpp"
 #include "framework/sat_arith.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
@@ -29,9 +30,7 @@ long long BCDNoUnitRV::solve() {
   }
   compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
   if (ub != -1) {
-    long long shown = sat_add(ub, units);
-    if (shown < kCostCeiling)
-      std::cout << "c o " << shown << std::endl;
+    print_cost_line("c o ", sat_add(ub, units));
     iteration_ = 1;
     result = cost_add(search_cores(sat, count, ub), units);
   }
