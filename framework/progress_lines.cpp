@@ -1,49 +1,55 @@
 #include "framework/progress_lines.hpp"
 
 #include <iostream>
-#include <vector>
 
 #include "framework/sat_arith.hpp"
 #include "model/clause_snapshot.hpp"
+#include "model/mxutils.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
 
 namespace {
 
-// The objective's value minus the soft cost, both of the kept model. For
-// every model of the hard clauses the difference is the same: an objective
-// term a*x adds a to the objective exactly when its soft unit (-x of weight
-// a, or x of weight -a) adds max(a, 0) to the soft cost, and a variable
-// without soft unit (the constant term's, or one whose unit a constraint
-// made hard) has the value the hard clauses force.
-bool objective_offset(long long &offset) {
-  const ZORToolObjects::KeptModel *kept = ZORToolObjects::kept_model();
-  if (!kept || !ZORToolObjects::_input)
+bool costed_on_input() {
+  return ZORToolObjects::_input && ZORToolObjects::_ivars_used >= 0;
+}
+
+// Without the input as read only a clause input's own cost can be shown.
+bool own_cost_shown(long long own_cost, long long &shown) {
+  if (own_cost < 0 || own_cost >= kCostCeiling ||
+      !ZORConfig::pbo_minimization_function.empty())
     return false;
-  std::vector<long long> values(kept->values.begin(), kept->values.end());
-  ClauseSnapshot::Result r = ZORToolObjects::_input->check(values);
-  return r.hard_ok && r.cost < kCostCeiling &&
-         !__builtin_sub_overflow(kept->cost, r.cost, &offset);
+  shown = own_cost;
+  return true;
 }
 
 } // namespace
 
-bool shown_cost(long long cost, long long &shown) {
-  if (cost < 0 || cost >= kCostCeiling)
+bool shown_best_cost(long long own_cost, long long &shown) {
+  if (!costed_on_input())
+    return own_cost_shown(own_cost, shown);
+  const ZORToolObjects::KeptModel *kept = ZORToolObjects::kept_model();
+  if (!kept)
     return false;
-  if (ZORConfig::pbo_minimization_function.empty()) {
-    shown = cost;
-    return true;
-  }
-  long long offset;
-  return objective_offset(offset) &&
-         !__builtin_add_overflow(cost, offset, &shown);
+  shown = kept->cost;
+  return true;
 }
 
-bool print_cost_line(const char *head, long long cost) {
-  long long shown;
-  if (!shown_cost(cost, shown))
+bool shown_model_cost(const std::vector<long long> &model, long long own_cost,
+                      long long &shown) {
+  if (!costed_on_input())
+    return own_cost_shown(own_cost, shown);
+  ClauseSnapshot::Result r = ZORToolObjects::_input->check(model);
+  if (!r.hard_ok || r.cost >= BasicClauseSet::kMaxWeight)
     return false;
-  std::cout << head << shown << std::endl;
+  shown = r.cost;
+  ZORConfig config;
+  set_alternative_cost(config, model, shown);
   return true;
+}
+
+void print_best_cost_line(const char *head, long long own_cost) {
+  long long shown;
+  if (shown_best_cost(own_cost, shown))
+    std::cout << head << shown << std::endl;
 }

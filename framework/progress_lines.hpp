@@ -1,18 +1,26 @@
 // The costs that progress lines show while a search runs ("o ", "c o ",
-// "c Costs - Assig: ..."). A search counts costs on its soft clauses; the
-// lines show them as the result line does: for an OPB input the objective's
-// value, which differs from the soft cost by a constant (the negative
-// coefficients and the constant term). A saturated cost stands for every
-// cost from the 64-bit ceiling up, so no line shows it.
+// "c Costs - Assig: ..."): what models cost as the result line prints it,
+// on the input as read (for an OPB input the objective's value). A search's
+// own costs may differ: they count its relaxation variables, which a model
+// may set true for a clause it satisfies, and on OPB input they count the
+// soft units that stand for the objective's terms, which miss its negative
+// coefficients and constant. A saturated cost is no model's cost either.
 #pragma once
 
-#include <iosfwd>
+#include <vector>
 
-// The value shown for a soft cost: the cost itself, or for an OPB input the
-// objective's value. False when no line may show it: the cost is saturated,
-// or on OPB input no model is kept yet to relate the two scales.
-bool shown_cost(long long cost, long long &shown);
+// The cost of the best model found so far (the one a run cut short would
+// print). While no input is published (no model is costed on it) the
+// search's own cost, unless it is saturated or the input is OPB. False when
+// no line may show a cost.
+bool shown_best_cost(long long own_cost, long long &shown);
 
-// "<head><shown cost>" as a line of standard output; nothing when the cost
-// may not be shown. True when the line was printed.
-bool print_cost_line(const char *head, long long cost);
+// The cost of model (entry v for variable v), the same way. False when no
+// line may show it: it falsifies a hard clause, or its cost leaves the
+// 64-bit range.
+bool shown_model_cost(const std::vector<long long> &model, long long own_cost,
+                      long long &shown);
+
+// "<head><cost of the best model>" as a line of standard output; nothing
+// when no cost may be shown.
+void print_best_cost_line(const char *head, long long own_cost);

@@ -30,7 +30,7 @@ long long BCDNoUnitRV::solve() {
   }
   compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
   if (ub != -1) {
-    print_cost_line("c o ", sat_add(ub, units));
+    print_best_cost_line("c o ", sat_add(ub, units));
     iteration_ = 1;
     result = cost_add(search_cores(sat, count, ub), units);
   }

@@ -42,7 +42,7 @@ long long BinarySearchCoreDisjoint::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  print_cost_line("c o ", ub);
+  print_best_cost_line("c o ", ub);
   hardening(cores_, *imgr, *clset, lb, ub);
   return search_cores(sat, count, ub);
 }
@@ -88,13 +88,13 @@ void BinarySearchCoreDisjoint::report_model_cost(long long cost,
   // The printed costs include what the search settled before it began.
   if (ub <= cost) {
     long long assig, global;
-    if (shown_cost(sat_add(cost, settled_cost), assig) &&
-        shown_cost(sat_add(ub, settled_cost), global))
+    if (shown_model_cost(*model, sat_add(cost, settled_cost), assig) &&
+        shown_best_cost(sat_add(ub, settled_cost), global))
       std::cout << "c Costs - Assig: " << assig << " - Global UB: " << global
                 << std::endl;
   } else {
     ub = cost;
-    print_cost_line("c o ", sat_add(cost, settled_cost));
+    print_best_cost_line("c o ", sat_add(cost, settled_cost));
   }
 }
 

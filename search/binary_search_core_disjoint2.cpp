@@ -27,7 +27,7 @@ long long BinarySearchCoreDisjoint2::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  print_cost_line("c o ", ub);
+  print_best_cost_line("c o ", ub);
   hardening(cores_, *imgr, *clset, lb, ub);
   sat_count_ = unsat_count_ = 1;
   for (long long iteration = 1;; ++iteration) {

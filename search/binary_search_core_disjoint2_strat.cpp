@@ -36,7 +36,7 @@ long long BinarySearchCoreDisjoint2Strat::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  print_cost_line("o ", ub);
+  print_best_cost_line("o ", ub);
   hardening(cores_, *imgr, *clset, lb, ub);
   set_unrelaxed_aside();
   long long inSoftUB = 0, iteration = 1;
@@ -218,8 +218,8 @@ void BinarySearchCoreDisjoint2Strat::core_loop(TernWrapperSort &sat,
       }
     } else if (cost > ub) {
       long long assig, global;
-      if (ZORConfig::verbosity > 1 && shown_cost(cost, assig) &&
-          shown_cost(ub, global))
+      if (ZORConfig::verbosity > 1 && shown_model_cost(*model, cost, assig) &&
+          shown_best_cost(ub, global))
         std::cout << "c Costs - Assig: " << assig << " - Global UB: " << global
                   << " - weights.size():" << levels_.size() << std::endl;
       if (!levels_.empty()) {
@@ -235,7 +235,7 @@ void BinarySearchCoreDisjoint2Strat::core_loop(TernWrapperSort &sat,
     } else {
       inSoftUB = cores_cost(*model);
       ub = cost;
-      print_cost_line("o ", cost);
+      print_best_cost_line("o ", cost);
       kept_model_ = *model;
       refresh_epsilons(kept_model_);
       harden_now(lb, ub);

@@ -90,7 +90,7 @@ long long BitBasedSearch::solve() {
       if (ZORConfig::verbosity > 1)
         std::cout << "c Sat instance" << std::endl;
       mu = cost;
-      print_cost_line("c o ", mu);
+      print_best_cost_line("c o ", mu);
       updateIota(mu, iota, tau);
       print_iota(iota, tau);
     } else {

@@ -30,7 +30,7 @@ long long ModelGuidedBCD2::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  print_cost_line("c o ", ub);
+  print_best_cost_line("c o ", ub);
   mg_model_ = *model;
   hardening(cores_, *imgr, *clset, lb, ub);
   sat_count_ = unsat_count_ = 1;
