@@ -21,9 +21,13 @@ long long BCDNoUnitRV::solve() {
   settled_cost = units;
   long long result = -1;
   if (soft_count_ == 0) {
+    // Every soft clause is settled: one model of the hard clauses is an
+    // optimum.
     sat.init();
-    if (sat.run_sat_solver() == 10)
+    if (sat.run_sat_solver() == 10) {
       result = units;
+      keep_model_if_better(units);
+    }
     finish_sat_call(sat, false);
     restore_input();
     return result;
