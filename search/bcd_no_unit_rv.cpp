@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "framework/bound_encoding.hpp"
+#include "framework/progress_lines.hpp"
 #include "framework/sat_arith.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
@@ -20,18 +21,20 @@ long long BCDNoUnitRV::solve() {
   settled_cost = units;
   long long result = -1;
   if (soft_count_ == 0) {
+    // Every soft clause is settled: one model of the hard clauses is an
+    // optimum.
     sat.init();
-    if (sat.run_sat_solver() == 10)
+    if (sat.run_sat_solver() == 10) {
       result = units;
+      keep_model_if_better(units);
+    }
     finish_sat_call(sat, false);
     restore_input();
     return result;
   }
   compute_initial_bounds(*imgr, *clset, sat, *model, core, count, lb, ub);
   if (ub != -1) {
-    long long shown = sat_add(ub, units);
-    if (shown < kCostCeiling)
-      std::cout << "c o " << shown << std::endl;
+    print_best_cost_line("c o ", sat_add(ub, units));
     iteration_ = 1;
     result = cost_add(search_cores(sat, count, ub), units);
   }

@@ -8,6 +8,7 @@
 
 #include "encodings/enc_arith.hpp"
 #include "encodings/pbenc.hpp"
+#include "framework/progress_lines.hpp"
 #include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
@@ -41,8 +42,7 @@ long long BinarySearchCoreDisjoint::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  if (ub < kCostCeiling)
-    std::cout << "c o " << ub << std::endl;
+  print_best_cost_line("c o ", ub);
   hardening(cores_, *imgr, *clset, lb, ub);
   return search_cores(sat, count, ub);
 }
@@ -87,13 +87,15 @@ void BinarySearchCoreDisjoint::report_model_cost(long long cost,
                                                  long long &ub) {
   // The printed costs include what the search settled before it began.
   if (ub <= cost) {
-    std::cout << "c Costs - Assig: " << sat_add(cost, settled_cost)
-              << " - Global UB: " << sat_add(ub, settled_cost);
+    long long assig, global;
+    if (shown_model_cost(*model, sat_add(cost, settled_cost), assig) &&
+        shown_best_cost(sat_add(ub, settled_cost), global))
+      std::cout << "c Costs - Assig: " << assig << " - Global UB: " << global
+                << std::endl;
   } else {
     ub = cost;
-    std::cout << "c o " << sat_add(cost, settled_cost);
+    print_best_cost_line("c o ", sat_add(cost, settled_cost));
   }
-  std::cout << std::endl;
 }
 
 void BinarySearchCoreDisjoint::sort_core(std::vector<BasicClause *> &unrelaxed,

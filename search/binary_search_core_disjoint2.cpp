@@ -6,6 +6,7 @@
 #include <set>
 
 #include "framework/subsetsum_dp.hpp"
+#include "framework/progress_lines.hpp"
 #include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
@@ -18,8 +19,7 @@ long long floor_mid(long long a, long long b) {
 }
 } // namespace
 
-const BinarySearchCoreDisjoint2::Trace BinarySearchCoreDisjoint2::kTrace = {
-    1, 9, 9, 19, 9, false};
+const BinarySearchCoreDisjoint2::Trace BinarySearchCoreDisjoint2::kTrace;
 
 long long BinarySearchCoreDisjoint2::solve() {
   std::cout << "c bcd2" << std::endl;
@@ -27,8 +27,7 @@ long long BinarySearchCoreDisjoint2::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  if (ub < kCostCeiling)
-    std::cout << "c o " << ub << std::endl;
+  print_best_cost_line("c o ", ub);
   hardening(cores_, *imgr, *clset, lb, ub);
   sat_count_ = unsat_count_ = 1;
   for (long long iteration = 1;; ++iteration) {

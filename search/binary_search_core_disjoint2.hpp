@@ -56,16 +56,17 @@ public:
   static constexpr std::size_t kMaxSubsetSums = 1 << 16;
 
   // Verbosity thresholds of an iteration's output, which the three forms
-  // of the search print at different levels.
+  // of the search print at different levels: a part is printed above its
+  // threshold. The defaults are this search's own.
   struct Trace {
-    int counters; // satisfiable and unsatisfiable answer counts, timings
-    int cores;    // one "c DC[" line per core
-    int clauses;  // the clauses of each core
-    int formula;  // the whole formula before the call
-    int core;     // the clauses of an unsatisfiable core
+    int counters = 1; // satisfiable and unsatisfiable answer counts, timings
+    int cores = 9;    // one "c DC[" line per core
+    int clauses = 9;  // the clauses of each core
+    int formula = 19; // the whole formula before the call
+    int core = 9;     // the clauses of an unsatisfiable core
     // Each core's relaxation variables on a line of their own ("c R:"),
     // printed with its clauses, instead of at the end of its "c DC[" line.
-    bool rvar_line;
+    bool rvar_line = false;
   };
 
 protected:

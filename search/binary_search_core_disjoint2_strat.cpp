@@ -4,6 +4,7 @@
 #include <climits>
 #include <iostream>
 
+#include "framework/progress_lines.hpp"
 #include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
@@ -13,7 +14,15 @@ namespace {
 // The same thresholds as the second disjoint-core search, except for the
 // cores (from 5), the formula and the core's clauses (above 14); a core's
 // relaxation variables come with its clauses.
-const BinarySearchCoreDisjoint2::Trace kStratTrace = {1, 4, 9, 14, 14, true};
+BinarySearchCoreDisjoint2::Trace strat_trace() {
+  BinarySearchCoreDisjoint2::Trace t;
+  t.cores = 4;
+  t.formula = 14;
+  t.core = 14;
+  t.rvar_line = true;
+  return t;
+}
+const BinarySearchCoreDisjoint2::Trace kStratTrace = strat_trace();
 
 } // namespace
 
@@ -27,8 +36,7 @@ long long BinarySearchCoreDisjoint2Strat::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  if (ub < kCostCeiling)
-    std::cout << "o " << ub << std::endl;
+  print_best_cost_line("o ", ub);
   hardening(cores_, *imgr, *clset, lb, ub);
   set_unrelaxed_aside();
   long long inSoftUB = 0, iteration = 1;
@@ -209,8 +217,10 @@ void BinarySearchCoreDisjoint2Strat::core_loop(TernWrapperSort &sat,
         harden_now(lb, ub);
       }
     } else if (cost > ub) {
-      if (ZORConfig::verbosity > 1)
-        std::cout << "c Costs - Assig: " << cost << " - Global UB: " << ub
+      long long assig, global;
+      if (ZORConfig::verbosity > 1 && shown_model_cost(*model, cost, assig) &&
+          shown_best_cost(ub, global))
+        std::cout << "c Costs - Assig: " << assig << " - Global UB: " << global
                   << " - weights.size():" << levels_.size() << std::endl;
       if (!levels_.empty()) {
         finish_sat_call(sat, false);
@@ -225,8 +235,7 @@ void BinarySearchCoreDisjoint2Strat::core_loop(TernWrapperSort &sat,
     } else {
       inSoftUB = cores_cost(*model);
       ub = cost;
-      if (cost < kCostCeiling) // a saturated cost is no progress to show
-        std::cout << "o " << cost << std::endl;
+      print_best_cost_line("o ", cost);
       kept_model_ = *model;
       refresh_epsilons(kept_model_);
       harden_now(lb, ub);

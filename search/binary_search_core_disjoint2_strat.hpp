@@ -58,8 +58,8 @@ private:
                  long long &ub, long long &inSoftUB, long long &iteration);
   void print_levels(const char *head);
 
-  BasicClauseSet outside_;               // soft clauses not yet back
-  std::vector<BasicClause *> out_order_; // outside_ in the order set aside
+  // The soft clauses not yet back, in the order set aside.
+  std::vector<BasicClause *> out_order_;
   std::map<long long, unsigned> counts_; // weight -> clauses outside
   std::vector<long long> levels_;        // distinct weights outside, ascending
 };

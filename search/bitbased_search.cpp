@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "framework/core.hpp"
+#include "framework/progress_lines.hpp"
 #include "framework/upper_bounds.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
@@ -89,7 +90,7 @@ long long BitBasedSearch::solve() {
       if (ZORConfig::verbosity > 1)
         std::cout << "c Sat instance" << std::endl;
       mu = cost;
-      std::cout << "c o " << mu << std::endl;
+      print_best_cost_line("c o ", mu);
       updateIota(mu, iota, tau);
       print_iota(iota, tau);
     } else {

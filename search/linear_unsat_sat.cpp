@@ -12,9 +12,12 @@
 
 long long LinearUnsatSat::solve() {
   bound_clset_.clear_direct();
-  if (UpperBounds().get_upper_bound(ZORConfig::file, *imgr, *clset, false) ==
-      -1)
+  std::vector<bool> bmodel;
+  if (UpperBounds().get_upper_bound(ZORConfig::file, *imgr, *clset, bmodel,
+                                    false) == -1)
     return -1;
+  // The bound's model stands until the search's one satisfiable call.
+  keep_bound_model(bmodel, boolean_model_cost(*clset, bmodel, false));
   relax_all_soft_clauses_unrelaxed(*clset);
   std::vector<long long> rvars, weights;
   get_relax_vars_and_weights(rvars, weights);

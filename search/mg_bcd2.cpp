@@ -4,6 +4,7 @@
 #include <climits>
 #include <iostream>
 
+#include "framework/progress_lines.hpp"
 #include "framework/sat_arith.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
@@ -12,7 +13,13 @@
 namespace {
 // The thresholds of the second disjoint-core search, except for the cores
 // (from 5); a core's relaxation variables come with its clauses.
-const BinarySearchCoreDisjoint2::Trace kGuidedTrace = {1, 4, 9, 19, 9, true};
+BinarySearchCoreDisjoint2::Trace guided_trace() {
+  BinarySearchCoreDisjoint2::Trace t;
+  t.cores = 4;
+  t.rvar_line = true;
+  return t;
+}
+const BinarySearchCoreDisjoint2::Trace kGuidedTrace = guided_trace();
 
 } // namespace
 
@@ -23,8 +30,7 @@ long long ModelGuidedBCD2::solve() {
   TernWrapperSort sat(*imgr, *clset, *model, core);
   if (!start_search(sat, count, lb, ub))
     return -1;
-  if (ub < kCostCeiling)
-    std::cout << "c o " << ub << std::endl;
+  print_best_cost_line("c o ", ub);
   mg_model_ = *model;
   hardening(cores_, *imgr, *clset, lb, ub);
   sat_count_ = unsat_count_ = 1;

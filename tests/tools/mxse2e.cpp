@@ -15,7 +15,8 @@
 // override the count / base seed (soak runs). --max-weight caps the
 // soft weights (1: unweighted, for algorithms that refuse weighted input).
 // Every upper bound a run prints ("o ", "c o " and "c Costs - Assig:"
-// lines) must be at least the optimum, and the "o " lines never rise.
+// lines) must be at least the optimum (on a small OPB file, also the
+// objective's value of a feasible assignment), and the "o " lines never rise.
 // --bound-lines names the start of the solver's lower-bound lines ("c LB:"):
 // every value they give must be at most the optimum, and the last one, which
 // a positive optimum requires, must equal it.

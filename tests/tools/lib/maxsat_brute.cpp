@@ -121,4 +121,17 @@ bool brute_force(const Instance& inst, Optimum& opt,
   return true;
 }
 
+bool all_costs(const Instance& inst, std::set<long long>& costs) {
+  costs.clear();
+  if (inst.nvars > kAllCostsMaxVars) return false;
+  std::vector<signed char> value(inst.nvars + 1, -1);
+  for (unsigned long long bits = 0; bits >> inst.nvars == 0; ++bits) {
+    for (long long v = 1; v <= inst.nvars; ++v)
+      value[v] = (bits >> (v - 1)) & 1 ? 1 : -1;
+    long long cost;
+    if (evaluate(inst, value, cost)) costs.insert(cost);
+  }
+  return true;
+}
+
 }  // namespace mxs

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 
 #include "tests/tools/lib/maxsat_brute.hpp"
@@ -113,12 +114,25 @@ std::string bound_fault(const SolverAnswer& a, const Optimum& expected) {
   return "";
 }
 
+std::string bound_fault(const Instance& inst, const SolverAnswer& a,
+                        const Optimum& expected) {
+  std::string fault = bound_fault(a, expected);
+  std::set<long long> costs;
+  if (!fault.empty() || inst.kind != Kind::Opb || a.bounds.empty() ||
+      !all_costs(inst, costs))
+    return fault;
+  for (const auto& [value, line] : a.bounds)
+    if (!costs.count(value))
+      return "upper bound '" + line + "' is the objective value of no feasible assignment";
+  return "";
+}
+
 Verdict judge(const Instance& inst, const SolverAnswer& a, const Optimum& expected,
               bool check_model) {
   Verdict v;
   if (!expected.feasible) {
     if (a.status == "UNSATISFIABLE") {
-      v.message = bound_fault(a, expected);
+      v.message = bound_fault(inst, a, expected);
       v.ok = v.message.empty();
       if (v.ok) v.message = "UNSAT as expected";
     } else {
@@ -141,7 +155,7 @@ Verdict judge(const Instance& inst, const SolverAnswer& a, const Optimum& expect
                 std::to_string(expected.cost);
     return v;
   }
-  v.message = bound_fault(a, expected);
+  v.message = bound_fault(inst, a, expected);
   if (!v.message.empty()) return v;
   if (check_model) {
     if (!a.has_model) {

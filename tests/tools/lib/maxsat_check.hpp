@@ -1,7 +1,8 @@
 // Judging a MaxSAT solver's answer: the "s ", "o " and "v " lines of its
 // standard output are read, the model is replayed against the instance, the
 // cost is compared with an oracle's optimum, and every upper bound printed
-// on the way must be at least that optimum. The oracle itself is the
+// on the way must be at least that optimum (on OPB input, also the
+// objective's value of some feasible assignment). The oracle itself is the
 // brute force, clasp and z3, which must agree with each other.
 #pragma once
 
@@ -37,6 +38,13 @@ struct Verdict {
 // What is wrong with the upper bounds of a, empty when nothing: every bound
 // is at least the expected optimum, and an unsatisfiable problem has none.
 std::string bound_fault(const SolverAnswer& a, const Optimum& expected);
+
+// The same, and on an OPB instance small enough to cost every assignment
+// each bound is also the objective's value of some feasible assignment: a
+// bound on another scale (the cost of the soft units that stand for the
+// objective's terms) is not one.
+std::string bound_fault(const Instance& inst, const SolverAnswer& a,
+                        const Optimum& expected);
 
 // expected: the oracle's optimum. check_model: replay the "v " line (only
 // meaningful for clause instances, whose variables keep their numbers).

@@ -1,11 +1,14 @@
 // The disjoint-core steps on their worked values: merging cores, the two
 // upper-bound caps, the middle values, raising one core's lower bound with
 // the hardening entries, and the unit settling of the variant without unit
-// relaxation variables.
+// relaxation variables (whose model, when the units settle every soft
+// clause, a run cut short prints).
 #include <gtest/gtest.h>
 
 #include "framework/core.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/zor_config.hpp"
+#include "model/zor_tool_objects.hpp"
 #include "search/bcd_no_unit_rv.hpp"
 #include "search/binary_search_core_disjoint.hpp"
 #include "tests/unit/search/loaded_search.hpp"
@@ -156,6 +159,26 @@ TEST(BCDNoUnitRV, AUnitLiteralCountsWhenTheUnitIsNotTrue) {
     std::vector<long long> m{0, x, 1};
     EXPECT_EQ(l.s.get_cost_rliteral(l.set, m, lit), x == 1 ? 0 : 3);
   }
+}
+
+TEST(BCDNoUnitRV, AModelOfSettledUnitsIsKept) {
+  Instance in;
+  in.nvars = 2;
+  in.top = 100;
+  in.clauses = {{4, {1}}, {4, {-1}}, {100, {1, 2}}, {100, {-2}}};
+  Loaded<BCDNoUnitRV> l(in);
+  ClauseSnapshot input;
+  input.take(l.set);
+  ZORToolObjects::_input = &input;
+  ZORToolObjects::_ivars_used = 2;
+  EXPECT_EQ(l.s.solve(), 4);
+  const ZORToolObjects::KeptModel *kept = ZORToolObjects::kept_model();
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->cost, 4);
+  EXPECT_EQ(kept->values[1], 1);
+  ZORToolObjects::forget_kept_model();
+  ZORToolObjects::_input = nullptr;
+  ZORToolObjects::_ivars_used = -1;
 }
 
 } // namespace
