@@ -10,6 +10,7 @@
 #include "framework/sat_arith.hpp"
 #include "model/clause_snapshot.hpp"
 #include "model/runtime_msgs.hpp"
+#include "model/mxutils.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_stats.hpp"
 #include "model/zor_tool_objects.hpp"
@@ -297,7 +298,8 @@ long long ExtendedUnsatBMOSolver::run_xubmo_solver() {
     set_clset_hard(*levels_[k]);
     inner->reset();
     if (ZORConfig::comp_format)
-      std::cout << "o LB " << cost << " @ " << k << std::endl;
+      std::cout << "o LB " << objective_of_cost(cost) << " @ " << k
+                << std::endl;
     else
       std::cout << "LB on minimum cost of unsatisfied clauses: " << cost
                 << " @ " << k << std::endl;

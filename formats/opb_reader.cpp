@@ -283,6 +283,7 @@ void parse_opb_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
   ClauseSink sink(clset);
   auto &objective = ZORConfig::pbo_minimization_function;
   objective.clear();
+  ZORConfig::pbo_cost_offset = 0;
 
   // Objective: "min: <terms> ;".
   skip_space_and_comments(in);
@@ -322,6 +323,8 @@ void parse_opb_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
     long long x = vars[i], a = coefs[i];
     std::cout << "c mf: " << x << "-> " << a << "\n";
     objective[x] = a;
+    if (a < 0)
+      ZORConfig::pbo_cost_offset = checked_add(ZORConfig::pbo_cost_offset, a);
     LitVector unit{a > 0 ? -x : x};
     sink.add(clset.registry->create_clause(unit), a > 0 ? a : -a, group++);
   }
@@ -332,6 +335,8 @@ void parse_opb_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset) {
     sink.add(clset.registry->create_clause(unit), clset.get_top(), 1);
     std::cout << "c mf: " << one << "-> " << constant << "\n";
     objective[one] = constant;
+    ZORConfig::pbo_cost_offset =
+        checked_add(ZORConfig::pbo_cost_offset, constant);
   }
 
   // Constraints, each into a set of its own, then hard into the main set.

@@ -273,6 +273,18 @@ void set_alternative_cost(ZORConfig &, const Model &model, long long &cost) {
   cost = sum;
 }
 
+// A cost of the soft clauses on the objective's scale: for an OPB input (a
+// non-empty objective) the objective's value of every assignment of that
+// cost, so a lower bound on the cost gives one on the objective; for other
+// inputs the cost itself.
+inline long long objective_of_cost(long long cost) {
+  long long value = cost;
+  if (!ZORConfig::pbo_minimization_function.empty() &&
+      __builtin_add_overflow(cost, ZORConfig::pbo_cost_offset, &value))
+    return cost < 0 ? LLONG_MIN : LLONG_MAX;
+  return value;
+}
+
 // Debug printers of the algorithms: the title, each element followed by the
 // separator, then a line end.
 inline void PRINT_ELEMENTS(const std::vector<long long> &v, const char *title,

@@ -20,6 +20,7 @@ Card_CNF_Encodings ZORConfig::zorenc = Card_CNF_Encodings::Bitwise;
 int ZORConfig::relate_relax_vars_thres = 3;
 const char *ZORConfig::output_prefix = "c ";
 std::map<long long, long long> ZORConfig::pbo_minimization_function;
+long long ZORConfig::pbo_cost_offset = 0;
 bool ZORConfig::hardening_rule = false;
 bool ZORConfig::expert_mode = false;
 bool ZORConfig::extended_mode = false;

@@ -115,6 +115,10 @@ public:
   static const char *output_prefix;
   // Objective of an OPB input: variable to coefficient.
   static std::map<long long, long long> pbo_minimization_function;
+  // The objective's value minus the cost of its soft units, the same for
+  // every assignment that satisfies the hard clauses: the negative
+  // coefficients and the constant.
+  static long long pbo_cost_offset;
   static bool hardening_rule;
   static bool expert_mode;
   static bool extended_mode;
