@@ -580,27 +580,23 @@ bool KestraneExtended::load_file(const char *name) {
 void KestraneExtended::refuse_unreachable_ceiling() {
   if (!clset_->ceiling_soft)
     return;
-  std::vector<LitVector> lits; // of the hard clauses, those at the ceiling last
-  std::size_t nhard = 0;
+  std::vector<LitVector> hard, ceiling;
   for (BasicClause *c : *clset_)
-    if (c->weight >= clset_->top_weight &&
-        c->weight < BasicClauseSet::kMaxWeight) {
-      lits.emplace_back(c->lits.begin(), c->lits.end());
-      ++nhard;
-    }
-  for (BasicClause *c : *clset_)
-    if (c->weight == BasicClauseSet::kMaxWeight)
-      lits.emplace_back(c->lits.begin(), c->lits.end());
-  if (lits.size() == nhard)
+    if (c->weight >= clset_->top_weight)
+      (c->weight == BasicClauseSet::kMaxWeight ? ceiling : hard)
+          .emplace_back(c->lits.begin(), c->lits.end());
+  if (ceiling.empty())
     return;
-  std::vector<const LitVector *> with_ceiling, hard;
-  for (const LitVector &c : lits)
-    with_ceiling.push_back(&c);
-  hard.assign(with_ceiling.begin(), with_ceiling.begin() + nhard);
-  bool fits = solver_api::satisfiable(with_ceiling);
+  std::vector<const LitVector *> cls;
+  for (const LitVector &c : hard)
+    cls.push_back(&c);
+  for (const LitVector &c : ceiling)
+    cls.push_back(&c);
+  bool fits = solver_api::satisfiable(cls);
   check_cpu_timeout();
   // With the hard clauses unsatisfiable, solving answers so.
-  if (!fits && solver_api::satisfiable(hard))
+  cls.resize(hard.size());
+  if (!fits && solver_api::satisfiable(cls))
     abort_beyond_64_bits("Cost");
   check_cpu_timeout();
 }

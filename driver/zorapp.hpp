@@ -163,11 +163,11 @@ public:
   // for the signal path. main calls it after loading, solve before the
   // solver runs. The copy lasts until a clause operation or load_file
   // changes the set.
-  void keep_input();
   // While the copy is kept, a cost, bound or sum past the 64-bit range
   // (abort_beyond_64_bits) is first checked against it: when its hard
   // clauses cannot all hold, the run ends with the result lines of an
   // unsatisfiable input and status 0 instead.
+  void keep_input();
   // The copy kept by keep_input, or null.
   const ClauseSnapshot *input() const {
     return input_kept_ ? &input_ : nullptr;
