@@ -25,6 +25,10 @@ bool chk_unsat_clause(MaxSATSolver *s, BasicClause *c);
 // Appends the relaxation variables that the solver recorded.
 void relaxation_vars(MaxSATSolver *s, std::vector<long long> &out);
 
+// Whether the clauses can all hold at once (one run of the second CDCL
+// solver on them alone; true for none). Check the CPU time after it.
+bool satisfiable(const std::vector<const LitVector *> &clauses);
+
 // Reads the input file into imgr and clset; input errors end the run.
 MS_Problems read_input(const char *name, IDManager &imgr,
                        BasicClauseSet &clset);

@@ -8,6 +8,7 @@
 
 #include "coreguided/preprocess.hpp"
 #include "driver/solver_api.hpp"
+#include "driver/startup.hpp"
 #include "framework/sat_arith.hpp"
 #include "framework/zero_weight.hpp"
 #include "model/clause_snapshot.hpp"
@@ -15,8 +16,14 @@
 #include "model/mxutils.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_stats.hpp"
+#include "model/zor_tool_objects.hpp"
 
 KestraneExtended *KestraneExtended::zor = nullptr;
+
+namespace {
+// The facade whose kept input abort_beyond_64_bits checks first, or null.
+KestraneExtended *g_checked_facade = nullptr;
+} // namespace
 
 KestraneExtended &Kestrane::instance() {
   return KestraneExtended::bind_instance();
@@ -35,7 +42,13 @@ void KestraneExtended::release_instance() {
 
 KestraneExtended::KestraneExtended() = default;
 
-KestraneExtended::~KestraneExtended() { drop_solver(); }
+KestraneExtended::~KestraneExtended() {
+  if (g_checked_facade == this) {
+    g_checked_facade = nullptr;
+    set_beyond_64_bits_hook(nullptr);
+  }
+  drop_solver();
+}
 
 void KestraneExtended::drop_solver() {
   if (solver_) {
@@ -200,6 +213,10 @@ void KestraneExtended::reset() {
   own_model_.reset();
   input_ = ClauseSnapshot();
   input_kept_ = false;
+  if (g_checked_facade == this) {
+    g_checked_facade = nullptr;
+    set_beyond_64_bits_hook(nullptr);
+  }
 }
 
 // ---- Problem type and settings ---------------------------------------------
@@ -556,7 +573,32 @@ bool KestraneExtended::load_file(const char *name) {
     preprocess::get_weight_distrib(*clset_);
   }
   clset_->compute_soft_cl_properties();
+  refuse_unreachable_ceiling();
   return true;
+}
+
+void KestraneExtended::refuse_unreachable_ceiling() {
+  if (!clset_->ceiling_soft)
+    return;
+  std::vector<LitVector> hard, ceiling;
+  for (BasicClause *c : *clset_)
+    if (c->weight >= clset_->top_weight)
+      (c->weight == BasicClauseSet::kMaxWeight ? ceiling : hard)
+          .emplace_back(c->lits.begin(), c->lits.end());
+  if (ceiling.empty())
+    return;
+  std::vector<const LitVector *> cls;
+  for (const LitVector &c : hard)
+    cls.push_back(&c);
+  for (const LitVector &c : ceiling)
+    cls.push_back(&c);
+  bool fits = solver_api::satisfiable(cls);
+  check_cpu_timeout();
+  // With the hard clauses unsatisfiable, solving answers so.
+  cls.resize(hard.size());
+  if (!fits && solver_api::satisfiable(cls))
+    abort_beyond_64_bits("Cost");
+  check_cpu_timeout();
 }
 
 // ---- Solving ----------------------------------------------------------------
@@ -587,6 +629,24 @@ void KestraneExtended::keep_input() {
     return;
   input_.take(*clset_);
   input_kept_ = true;
+  g_checked_facade = this;
+  set_beyond_64_bits_hook(answer_unsat_if_hard_part_fails);
+}
+
+void KestraneExtended::answer_unsat_if_hard_part_fails() {
+  KestraneExtended *f = g_checked_facade;
+  // A kept model satisfies every hard clause of the input.
+  if (!f || !f->input_kept_ || ZORToolObjects::kept_model())
+    return;
+  std::vector<const LitVector *> hard;
+  for (const ClauseSnapshot::Clause &c : f->input_.clauses())
+    if (c.hard)
+      hard.push_back(&c.lits);
+  if (solver_api::satisfiable(hard))
+    return;
+  std::vector<long long> no_model;
+  print_results(*f, no_model, 0, -1, false);
+  std::exit(ExitStatus::Normal);
 }
 
 void KestraneExtended::check_result(long long cost, long long nvars) {

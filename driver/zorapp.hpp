@@ -163,6 +163,10 @@ public:
   // for the signal path. main calls it after loading, solve before the
   // solver runs. The copy lasts until a clause operation or load_file
   // changes the set.
+  // While the copy is kept, a cost, bound or sum past the 64-bit range
+  // (abort_beyond_64_bits) is first checked against it: when its hard
+  // clauses cannot all hold, the run ends with the result lines of an
+  // unsatisfiable input and status 0 instead.
   void keep_input();
   // The copy kept by keep_input, or null.
   const ClauseSnapshot *input() const {
@@ -185,6 +189,14 @@ public:
 
 private:
   void drop_solver();
+  // After loading an input whose clauses at the largest weight are soft
+  // (ceiling_soft): when they and the hard clauses cannot all hold although
+  // the hard clauses can, every assignment costs 2^63 - 1 or more and the
+  // run ends with abort_beyond_64_bits. Otherwise solving them as hard
+  // clauses gives the answer.
+  void refuse_unreachable_ceiling();
+  // The step that abort_beyond_64_bits runs first, see keep_input.
+  static void answer_unsat_if_hard_part_fails();
 
   ZORConfig config_;                // all settings are static
   IDManager *imgr_ = nullptr;       // bound, not owned unless own_imgr_

@@ -64,7 +64,8 @@ inline long long checked_top(long long top) {
 // Reads the header of a weighted format (wcnf, gwcnf, scnf) after its "p":
 // the word must be word; the variable count goes to imgr.declared_vars, the
 // clause count only sizes tables; a third number is the top weight (at
-// least 1), set on the clause set; a fourth is a parse error.
+// least 1), set on the clause set; a fourth is a parse error. Without a top
+// the set is marked ceiling_soft.
 void read_weighted_header(StreamBuffer &in, IDManager &imgr,
                           BasicClauseSet &clset, const char *word,
                           bool cr_ends_line);

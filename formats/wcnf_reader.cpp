@@ -1,7 +1,7 @@
 // Weighted (partial) MaxSAT in "p wcnf nvars nclauses [top]": each clause
 // line starts with its weight; a repeated clause accumulates the weights of
 // its occurrences up to the top weight. Without a top weight every clause is
-// soft.
+// soft: one at the largest weight is marked so on the set (ceiling_soft).
 #include <algorithm>
 
 #include "formats/dimacs_common.hpp"
@@ -14,6 +14,7 @@ void read_weighted_header(StreamBuffer &in, IDManager &imgr,
   std::string w = read_header_word(in);
   if (w != word)
     FMTUtils::parse_error("PARSE ERROR! Unexpected int: %s\n", w.c_str());
+  clset.ceiling_soft = true; // until a top weight follows
   read_header_numbers(in, cr_ends_line, [&](int k, long long v) {
     if (k == 1)
       declare_vars(imgr, v);
@@ -23,9 +24,10 @@ void read_weighted_header(StreamBuffer &in, IDManager &imgr,
       std::size_t n = static_cast<std::size_t>(std::min(v, 1LL << 24));
       clset.registry->reserve(n);
       clset.reserve(n);
-    } else if (k == 3)
+    } else if (k == 3) {
       clset.top_weight = checked_top(v);
-    else if (k == 4)
+      clset.ceiling_soft = false;
+    } else if (k == 4)
       FMTUtils::parse_error("PARSE ERROR! Unexpected int: %ld\n",
                             static_cast<long>(v));
   });

@@ -115,6 +115,11 @@ public:
   long long num_weighted = 0; // any other weight
   long long num_total = 0;    // all weight settings
   bool all_soft_units = false;
+  // Set by the readers of an input that declares no top weight, where every
+  // clause is soft: a clause at kMaxWeight weighs that much or more (a
+  // larger weight or sum was capped there). It is hard while solving, which
+  // is right whenever the optimum fits 64 bits.
+  bool ceiling_soft = false;
   // Carried with the set for the algorithms' own use.
   std::vector<BasicClause *> aux_clauses;
   long long aux_word = 0;

@@ -18,6 +18,7 @@ public:
 
   void take(const BasicClauseSet &set);
   bool empty() const { return clauses_.empty(); }
+  const std::vector<Clause> &clauses() const { return clauses_; }
 
   // Outcome of checking a model: whether every hard clause holds and the
   // total weight of the falsified soft clauses (saturating at the largest

@@ -27,7 +27,18 @@ void Abort(const char *msg) {
 }
 void Abort(const std::string &msg) { Abort(msg.c_str()); }
 
+namespace {
+void (*g_beyond_64_bits_hook)() = nullptr;
+} // namespace
+
+void set_beyond_64_bits_hook(void (*hook)()) { g_beyond_64_bits_hook = hook; }
+
 void abort_beyond_64_bits(const char *what) {
+  // Cleared before the call: a refusal inside the hook ends the run here.
+  if (void (*hook)() = g_beyond_64_bits_hook) {
+    g_beyond_64_bits_hook = nullptr;
+    hook();
+  }
   Abort(std::string(what) + " beyond the 64-bit range");
 }
 

@@ -31,6 +31,10 @@ void Error(const std::string &msg);
 // a cost, a bound or a sum that decides the answer does not fit, and no
 // capped value may be printed in its place.
 [[noreturn]] void abort_beyond_64_bits(const char *what);
+// A step that abort_beyond_64_bits runs first, once; it may end the run
+// with another answer (the driver's: "s UNSATISFIABLE" when the input's
+// hard clauses cannot all hold, since no cost matters then). Null: none.
+void set_beyond_64_bits_hook(void (*hook)());
 
 // Process exit statuses.
 namespace ExitStatus {

@@ -202,6 +202,30 @@ TEST_F(Facade, UnsatisfiableHardClausesAreNotValidated) {
   EXPECT_EQ(f.get_id_manager(), nullptr);
 }
 
+// A cost past the 64-bit range while the input is kept: contradicting hard
+// clauses make the answer UNSATISFIABLE (status 0); satisfiable ones, or no
+// kept input after reset, leave the refusal.
+TEST_F(Facade, CostPastTheRangeChecksTheHardClausesFirst) {
+  IDManager imgr;
+  BasicClauseSet set;
+  std::vector<long long> model;
+  f.init(imgr, set, model);
+  set.top_weight = 5;
+  f.set_clause_hard(f.create_unit_clause(1));
+  f.set_clause_weight(f.create_unit_clause(-2), 4);
+  f.keep_input();
+  expect_abort([] { abort_beyond_64_bits("Cost"); },
+               "Cost beyond the 64-bit range");
+  f.set_clause_hard(f.create_unit_clause(-1));
+  f.keep_input();
+  Captured r = run_captured([] { abort_beyond_64_bits("Cost"); });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("s UNSATISFIABLE\nc CPU Time: ", 0), 0u) << r.out;
+  f.reset();
+  expect_abort([] { abort_beyond_64_bits("Cost"); },
+               "Cost beyond the 64-bit range");
+}
+
 TEST_F(Facade, LoadFile) {
   EXPECT_FALSE(f.load_file(nullptr));
   IDManager imgr;
