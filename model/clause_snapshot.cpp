@@ -40,13 +40,14 @@ void add_cost(ClauseSnapshot::Result &r, long long weight) {
 
 bool holds(const ClauseSnapshot::SoftConstraint &c,
            const std::vector<long long> &model) {
-  // Positive coefficients: the sum only grows, and past rhs it is decided.
+  // Positive coefficients: the sum only grows, and past rhs it is decided
+  // (an rhs below 0 is never met).
   long long sum = 0;
   for (std::size_t i = 0; i < c.lits.size(); ++i)
     if (mxutils::detail::lit_true(model, c.lits[i]) &&
         (__builtin_add_overflow(sum, c.coefs[i], &sum) || sum > c.rhs))
       return false;
-  return !c.equal || sum == c.rhs;
+  return c.equal ? sum == c.rhs : sum <= c.rhs;
 }
 
 } // namespace
