@@ -9,6 +9,7 @@
 #include "coreguided/preprocess.hpp"
 #include "driver/solver_api.hpp"
 #include "driver/startup.hpp"
+#include "formats/wbo_reader.hpp"
 #include "framework/sat_arith.hpp"
 #include "framework/zero_weight.hpp"
 #include "model/clause_snapshot.hpp"
@@ -566,6 +567,8 @@ bool KestraneExtended::load_file(const char *name) {
     return false;
   MS_Problems type = solver_api::read_input(name, *imgr_, *clset_);
   input_kept_ = false;
+  // A WBO file's models are costed on its soft constraints.
+  input_.cost_on(take_wbo_soft_constraints());
   ZORConfig::file = name;
   ZORConfig::zortype = type;
   if (ZORConfig::expert_mode) {

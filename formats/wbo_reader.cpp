@@ -10,6 +10,8 @@ using FMTUtils::skipWhitespace;
 
 namespace {
 
+std::optional<std::vector<ClauseSnapshot::SoftConstraint>> g_soft;
+
 std::string shown(int c) {
   if (c == EOF)
     return "end of input";
@@ -34,6 +36,13 @@ void add_blocked_at_most(PbConstraint &out, const std::vector<long long> &lits,
 
 } // namespace
 
+std::optional<std::vector<ClauseSnapshot::SoftConstraint>>
+take_wbo_soft_constraints() {
+  std::optional<std::vector<ClauseSnapshot::SoftConstraint>> out;
+  out.swap(g_soft);
+  return out;
+}
+
 void read_wbo_constraint(StreamBuffer &in, IDManager &imgr,
                          BasicClauseSet &clset, NameMap &names,
                          ClauseSink &sink, long long group, long long weight,
@@ -46,6 +55,8 @@ void read_wbo_constraint(StreamBuffer &in, IDManager &imgr,
   bool soft = group != 1;
   if (soft && weight == 0)
     return; // falsifying it costs nothing
+  if (soft && g_soft && weight < clset.get_top())
+    g_soft->push_back({pc.lits, pc.coefs, pc.op == 0, pc.rhs, weight});
 
   if (!soft || wenc == Wbo_group_encoding::Groups) {
     encode_constraint(imgr, tmp.set, pc, cenc, pbenc);
@@ -93,6 +104,7 @@ void parse_wbo_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset,
   NameMap names;
   ClauseSink sink(clset);
   WboSoftBlocks blocks;
+  g_soft.emplace();
 
   // "soft: <top> ;" or "soft: ;".
   bool has_top = false;

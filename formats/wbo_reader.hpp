@@ -18,6 +18,7 @@
 #include "formats/opb_reader.hpp"
 #include "formats/stream_buffer.hpp"
 #include "model/basic_clset.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/id_manager.hpp"
 #include "model/zor_config.hpp"
 
@@ -29,6 +30,13 @@ enum class Wbo_group_encoding : int { Groups = 0xFC01, SAT10 = 0xFC02 };
 void parse_wbo_file(StreamBuffer &in, IDManager &imgr, BasicClauseSet &clset,
                     Card_CNF_Encodings cenc, PB_CNF_Encodings pbenc,
                     Wbo_group_encoding wenc);
+
+// The soft constraints of the WBO file read last, as read, on which models
+// are costed: parse_wbo_file records them (those of weight 0 or at the top
+// cost, which cost nothing, left out), and this hands them over once,
+// leaving nullopt until the next WBO file is read.
+std::optional<std::vector<ClauseSnapshot::SoftConstraint>>
+take_wbo_soft_constraints();
 
 // Blocking variables of the SAT10-encoded soft constraints and their
 // weights, collected for the top-cost constraint.
@@ -42,7 +50,8 @@ struct WboSoftBlocks {
 // group g. Under the SAT10 encoding a soft constraint C becomes hard
 // clauses of "C or b" and the soft unit clause -b of weight w; its
 // blocking literal b goes to blocks. A soft constraint that always holds,
-// or of weight 0, encodes nothing.
+// or of weight 0, encodes nothing. A soft constraint below the top weight
+// is recorded for take_wbo_soft_constraints.
 void read_wbo_constraint(StreamBuffer &in, IDManager &imgr,
                          BasicClauseSet &clset, pb_reading::NameMap &names,
                          pb_reading::ClauseSink &sink, long long group,

@@ -8,6 +8,7 @@
 
 #include "framework/bound_encoding.hpp"
 #include "framework/mxsat_solver.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
@@ -107,9 +108,7 @@ void UnsatMaxSATSolverWithBounds::keep_bound_model(
     const std::vector<bool> &bmodel, long long cost) {
   if (bmodel.empty())
     return;
-  model->assign(bmodel.size() + 1, 0);
-  for (std::size_t v = 1; v <= bmodel.size(); ++v)
-    (*model)[v] = bmodel[v - 1] ? 1 : -1;
+  *model = signed_model(bmodel);
   keep_model_if_better(cost);
 }
 

@@ -10,6 +10,7 @@
 
 #include "framework/heuristic_algorithm.hpp"
 #include "framework/relax_vars_heuristic.hpp"
+#include "model/clause_snapshot.hpp"
 
 long long boolean_model_cost(BasicClauseSet &clset,
                              const std::vector<bool> &model, bool with_hard) {
@@ -105,12 +106,7 @@ long long UpperBounds::get_upper_bound(std::string cnf_file, IDManager &imgr,
                                        bool use_local_search) {
   std::vector<bool> m;
   long long ub = get_upper_bound(cnf_file, imgr, clset, m, use_local_search);
-  model.clear();
-  model.push_back(0);
-  for (std::size_t i = 0; i < m.size(); ++i) {
-    long long v = static_cast<long long>(i) + 1;
-    model.push_back(m[i] ? v : -v);
-  }
+  model = signed_model(m);
   return ub;
 }
 

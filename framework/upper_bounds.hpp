@@ -29,7 +29,7 @@ public:
                             bool use_local_search);
   long long get_upper_bound(std::string cnf_file, IDManager &imgr,
                             BasicClauseSet &clset, bool use_local_search);
-  // The same; model becomes the literal model (entry 0 = 0, entry v = ±v).
+  // The same; model becomes the signed model (see signed_model).
   long long get_upper_bound(std::string cnf_file, IDManager &imgr,
                             BasicClauseSet &clset,
                             std::vector<long long> &model,

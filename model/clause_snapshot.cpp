@@ -9,6 +9,11 @@ void ClauseSnapshot::take(const BasicClauseSet &set) {
     clauses_.push_back({c->lits, c->weight, c->weight >= set.top_weight});
 }
 
+void ClauseSnapshot::cost_on(
+    std::optional<std::vector<SoftConstraint>> constraints) {
+  constraints_ = std::move(constraints);
+}
+
 std::vector<const ClauseSnapshot::Clause *>
 ClauseSnapshot::falsified(const std::vector<long long> &model) const {
   std::vector<const Clause *> out;
@@ -25,6 +30,28 @@ ClauseSnapshot::falsified(const std::vector<long long> &model) const {
   return out;
 }
 
+namespace {
+
+void add_cost(ClauseSnapshot::Result &r, long long weight) {
+  ++r.soft_falsified;
+  if (__builtin_add_overflow(r.cost, weight, &r.cost))
+    r.cost = BasicClauseSet::kMaxWeight;
+}
+
+bool holds(const ClauseSnapshot::SoftConstraint &c,
+           const std::vector<long long> &model) {
+  // Positive coefficients: the sum only grows, and past rhs it is decided
+  // (an rhs below 0 is never met).
+  long long sum = 0;
+  for (std::size_t i = 0; i < c.lits.size(); ++i)
+    if (mxutils::detail::lit_true(model, c.lits[i]) &&
+        (__builtin_add_overflow(sum, c.coefs[i], &sum) || sum > c.rhs))
+      return false;
+  return c.equal ? sum == c.rhs : sum <= c.rhs;
+}
+
+} // namespace
+
 ClauseSnapshot::Result
 ClauseSnapshot::check(const std::vector<long long> &model) const {
   Result r;
@@ -32,11 +59,20 @@ ClauseSnapshot::check(const std::vector<long long> &model) const {
     if (c->hard) {
       r.hard_ok = false;
       ++r.hard_falsified;
-    } else {
-      ++r.soft_falsified;
-      if (__builtin_add_overflow(r.cost, c->weight, &r.cost))
-        r.cost = BasicClauseSet::kMaxWeight;
+    } else if (!constraints_) {
+      add_cost(r, c->weight);
     }
   }
+  if (constraints_)
+    for (const SoftConstraint &c : *constraints_)
+      if (!holds(c, model))
+        add_cost(r, c.weight);
   return r;
+}
+
+std::vector<long long> signed_model(const std::vector<bool> &bmodel) {
+  std::vector<long long> model(bmodel.size() + 1, 0);
+  for (std::size_t v = 1; v <= bmodel.size(); ++v)
+    model[v] = bmodel[v - 1] ? 1 : -1;
+  return model;
 }

@@ -60,14 +60,8 @@ void ZORToolObjects::keep_model(const std::vector<long long> &model) {
 }
 
 void ZORToolObjects::keep_model(const std::vector<bool> &bmodel) {
-  if (!keeping())
-    return;
-  const std::size_t n = static_cast<std::size_t>(_ivars_used);
-  g_offered.assign(n + 1, -1);
-  for (std::size_t v = 1; v <= n && v <= bmodel.size(); ++v)
-    if (bmodel[v - 1])
-      g_offered[v] = 1;
-  offer_model();
+  if (keeping())
+    keep_model(signed_model(bmodel));
 }
 
 const ZORToolObjects::KeptModel *ZORToolObjects::kept_model() {

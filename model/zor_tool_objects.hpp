@@ -27,7 +27,8 @@ public:
 
   // A model of the input: the value of every variable 1.._ivars_used (1
   // true, -1 false) and the weight of the input's soft clauses that it
-  // falsifies (for an OPB input the objective's value).
+  // falsifies (for an OPB input the objective's value, for a WBO input the
+  // weight of the soft constraints that it violates).
   struct KeptModel {
     long long cost = 0;
     std::vector<signed char> values; // entry v for variable v

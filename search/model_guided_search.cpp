@@ -6,6 +6,7 @@
 
 #include "framework/core.hpp"
 #include "framework/sat_arith.hpp"
+#include "model/clause_snapshot.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
 
@@ -78,9 +79,7 @@ void ModelGuidedSearch::compute_initial_bounds(IDManager &im,
     delete k;
   if (ub == -1)
     return;
-  m.assign(bmodel.size() + 1, 0);
-  for (std::size_t v = 1; v <= bmodel.size(); ++v)
-    m[v] = bmodel[v - 1] ? 1 : -1;
+  m = signed_model(bmodel);
   for (BasicClause *c : set)
     if (c->weight < set.top_weight) {
       soft_cls_.push_back(c);

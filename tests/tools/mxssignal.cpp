@@ -10,7 +10,8 @@
 //   kept   (default) the run ends with status 1, one status line
 //          "s UNKNOWN", a cost line "c o X LB" (or "o X LB") and a "v "
 //          model that satisfies every hard clause of FILE and falsifies
-//          exactly the weight X; "o Top" fails (the line waited for comes
+//          exactly the weight X (on WBO: violates soft constraints of
+//          weight X, see model_fault); "o Top" fails (the line waited for comes
 //          after a cost was found).
 //   single the run ends with status 1 and exactly one "s " line; the model
 //          line, which the signal may cut, lists variables 1, 2, ... in
@@ -153,18 +154,10 @@ std::string judge_kept(const Instance &inst, const Run &r) {
     }
   if (!have_cost)
     return "no cost line \"c o X LB\" (\"o Top\": no model kept)";
-  SolverAnswer a = parse_answer(r.out);
-  if (!a.has_model)
-    return "no \"v \" line";
-  if (!a.model_error.empty())
-    return a.model_error;
-  std::vector<signed char> m = a.model;
-  if (static_cast<long long>(m.size()) > inst.nvars + 1)
-    return "the model names a variable beyond the input's";
-  m.resize(static_cast<std::size_t>(inst.nvars) + 1, 0);
   long long cost = 0;
-  if (!evaluate(inst, m, cost))
-    return "the model falsifies a hard clause";
+  std::string fault = model_fault(inst, parse_answer(r.out), cost);
+  if (!fault.empty())
+    return fault;
   if (cost != x)
     return "the model falsifies weight " + std::to_string(cost) +
            ", the cost line says " + std::to_string(x);

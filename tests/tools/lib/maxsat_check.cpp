@@ -127,6 +127,26 @@ std::string bound_fault(const Instance& inst, const SolverAnswer& a,
   return "";
 }
 
+std::string model_fault(const Instance& inst, const SolverAnswer& a, long long& cost) {
+  if (!a.has_model) return "no \"v \" model line";
+  if (!a.model_error.empty()) return a.model_error;
+  std::vector<signed char> m = a.model;
+  if (inst.kind == Kind::Wbo) {
+    std::vector<bool> named(inst.nvars + 1, false);
+    if (!inst.constraints.empty())
+      for (const PbTerm& t : inst.constraints[0].terms) named[t.lit < 0 ? -t.lit : t.lit] = true;
+    if (std::count(named.begin() + 1, named.end(), true) != inst.nvars)
+      return "the first constraint does not name every variable: the model line cannot be read";
+    if ((long long)m.size() > inst.nvars + 1) m.resize(inst.nvars + 1);
+  }
+  if ((long long)m.size() > inst.nvars + 1)
+    return "model names variable " + std::to_string(m.size() - 1) + " beyond the input's " +
+           std::to_string(inst.nvars);
+  m.resize(inst.nvars + 1, 0);
+  if (!evaluate(inst, m, cost)) return "the model falsifies a hard clause";
+  return "";
+}
+
 Verdict judge(const Instance& inst, const SolverAnswer& a, const Optimum& expected,
               bool check_model) {
   Verdict v;
@@ -158,26 +178,9 @@ Verdict judge(const Instance& inst, const SolverAnswer& a, const Optimum& expect
   v.message = bound_fault(inst, a, expected);
   if (!v.message.empty()) return v;
   if (check_model) {
-    if (!a.has_model) {
-      v.message = "no \"v \" model line";
-      return v;
-    }
-    if (!a.model_error.empty()) {
-      v.message = a.model_error;
-      return v;
-    }
-    std::vector<signed char> m = a.model;
-    if ((long long)m.size() > inst.nvars + 1) {
-      v.message = "model names variable " + std::to_string(m.size() - 1) +
-                  " beyond the input's " + std::to_string(inst.nvars);
-      return v;
-    }
-    m.resize(inst.nvars + 1, 0);
     long long cost = 0;
-    if (!evaluate(inst, m, cost)) {
-      v.message = "the model falsifies a hard clause";
-      return v;
-    }
+    v.message = model_fault(inst, a, cost);
+    if (!v.message.empty()) return v;
     if (cost != a.cost) {
       v.message = "the model falsifies weight " + std::to_string(cost) +
                   ", the cost line says " + std::to_string(a.cost);

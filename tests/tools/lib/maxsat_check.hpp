@@ -30,6 +30,14 @@ struct SolverAnswer {
 
 SolverAnswer parse_answer(const std::string& output);
 
+// Replays the "v " model of a against inst: empty and its cost, or what is
+// wrong. The model line numbers variables as the solver does: a clause
+// instance's own numbers; on WBO the names in order of first appearance,
+// followed by the variables of the constraints' encodings, which are not
+// judged (the cost is that of the soft constraints as read). This holds
+// when the first constraint names every variable, which is required.
+std::string model_fault(const Instance& inst, const SolverAnswer& a, long long& cost);
+
 struct Verdict {
   bool ok = false;
   std::string message;  // what is wrong, or a summary when ok

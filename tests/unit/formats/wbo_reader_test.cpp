@@ -3,8 +3,9 @@
 // with and without a top cost) loaded under every pseudo-Boolean code and
 // judged over all assignments of their variables: the least soft cost over
 // the extensions of an assignment is the weight of the soft constraints it
-// violates, and it is feasible exactly when the hard constraints hold and
-// the cost stays below the top. Then the summary lines, the SAT10 shape,
+// violates, as is their cost recorded for costing models, and it is
+// feasible exactly when the hard constraints hold and the cost stays below
+// the top. Then the summary lines, the SAT10 shape,
 // the group encoding and the parse errors.
 #include <gtest/gtest.h>
 
@@ -104,8 +105,16 @@ Problem random_problem(std::mt19937_64 &rng) {
 }
 
 // Least soft cost of the extensions of each assignment: the soft clauses
-// are units (SAT10), so try every subset of them to keep satisfied.
-::testing::AssertionResult judge(const Problem &p, Loaded &l) {
+// are units (SAT10), so try every subset of them to keep satisfied. The
+// soft constraints recorded for costing models charge each feasible
+// assignment exactly that cost.
+::testing::AssertionResult
+judge(const Problem &p, Loaded &l,
+      std::optional<std::vector<ClauseSnapshot::SoftConstraint>> recorded) {
+  if (!recorded)
+    return ::testing::AssertionFailure() << "no soft constraints recorded";
+  ClauseSnapshot costing;
+  costing.cost_on(std::move(recorded));
   enc_check::Clauses hard;
   std::vector<std::pair<long long, long long>> soft;
   for (BasicClause *c : l.set) {
@@ -156,6 +165,11 @@ Problem random_problem(std::mt19937_64 &rng) {
     if (feasible && best != cost)
       return ::testing::AssertionFailure() << "assignment " << m << ": cost "
                                            << best << ", expected " << cost;
+    long long charged = costing.check(signed_model(x)).cost;
+    if (feasible && charged != cost)
+      return ::testing::AssertionFailure()
+             << "assignment " << m << ": recorded constraints cost "
+             << charged << ", expected " << cost;
   }
   return ::testing::AssertionSuccess();
 }
@@ -191,7 +205,7 @@ TEST(WboReader, RandomFilesMatchTheirMeaning) {
       std::unique_ptr<Loaded> l;
       load_quiet(path, l);
       EXPECT_EQ(l->type, MS_Problems::Weighted);
-      EXPECT_TRUE(judge(p, *l))
+      EXPECT_TRUE(judge(p, *l, take_wbo_soft_constraints()))
           << "round " << round << " seed " << seed << " pb "
           << static_cast<int>(pb) << (gz ? " gzip" : "") << "\n"
           << text;
@@ -282,11 +296,11 @@ TEST(WboReader, TopCostIsABound) {
   std::mt19937_64 rng(1);
   std::unique_ptr<Loaded> l;
   load_quiet(ftest::write_file("b.wbo", write(p, rng)), l);
-  EXPECT_TRUE(judge(p, *l));
+  EXPECT_TRUE(judge(p, *l, take_wbo_soft_constraints()));
   // With top 4 the weight-4 soft constraint is hard.
   p.top = 4;
   load_quiet(ftest::write_file("b4.wbo", write(p, rng)), l);
-  EXPECT_TRUE(judge(p, *l));
+  EXPECT_TRUE(judge(p, *l, take_wbo_soft_constraints()));
 }
 
 // Group encoding: a soft constraint is a group of clauses carrying its
