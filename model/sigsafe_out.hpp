@@ -50,7 +50,9 @@ void stdout_drain_for_exit();
 // code writes it after the next line end it writes out. The handler only
 // moves the start of what is still to be written past the bytes it wrote
 // out; the main code writes from there, so nothing comes out twice and the
-// bytes after the handler's stay held for the main code.
+// bytes after the handler's stay held for the main code. (When the
+// process's own abort routine follows, the part of a line that the run had
+// not finished is not printed.)
 // requires: line shorter than 256 characters. Async-signal-safe.
 void stdout_line_from_handler(const char *prefix, const char *line);
 
