@@ -14,7 +14,7 @@
 
 namespace {
 
-// ---- The standard-output writer's state ---------------------------------------
+// ---- The standard-output writer's state ------------------------------------
 // [g_written, g_committed) of g_buf holds whole items that the main code
 // appended and nobody wrote out yet. The main code alone advances
 // g_committed (after the item's bytes are in place) and resets both ends

@@ -250,8 +250,7 @@ std::string judge_whole(const std::string &uncut, const Run &r) {
     return "";
   // A cut line: the uncut text goes on where the handler's path ended it.
   if (!before.empty() && before.back() == '\n' && before.size() > 1 &&
-      uncut.compare(0, before.size() - 1, before, 0, before.size() - 1) ==
-          0 &&
+      uncut.compare(0, before.size() - 1, before, 0, before.size() - 1) == 0 &&
       uncut[before.size() - 2] != '\n' && uncut[before.size() - 1] != '\n')
     return "";
   std::size_t at = 0;
