@@ -36,19 +36,20 @@ const int kOrderlySignals[] = {SIGHUP,  SIGINT,  SIGQUIT,
 
 const char *comment() { return ZORConfig::comp_format ? "c " : ""; }
 
-// Readies standard output for the signal path's lines. Before the result
-// lines, what the interrupted code left in the stdio buffer goes out first.
-// Once they have begun, nothing of theirs is pending (they are written
-// directly, whole items at a time): a line that the signal cut short ends.
-void prepare_output() {
-  if (result_lines_begun()) {
-    if (stdout_ends_mid_line()) {
-      SigSafeOut out;
-      out << '\n';
-    }
-    return;
-  }
-  std::fflush(stdout);
+// The one way out of a run cut short by a signal, a failed allocation or an
+// uncaught exception: once only (a second entry leaves at once), with the
+// asynchronous signals held, standard output finished up to a line end,
+// then the line "<what><detail>. Terminating ...", then finishup.
+[[noreturn]] void end_run(const char *what, const char *detail) {
+  if (g_ending)
+    _exit(ExitStatus::Stopped);
+  g_ending = 1;
+  HeldSignals held; // never released: the run ends here
+  stdout_drain_for_exit();
+  SigSafeOut out;
+  out << comment() << what << detail << ". Terminating ..." << '\n';
+  out.flush();
+  finishup();
 }
 
 } // namespace
@@ -105,8 +106,6 @@ void unpublish_tool_objects() {
 }
 
 void SIG_handler(int sig) {
-  if (g_ending)
-    _exit(ExitStatus::Stopped);
   const char *name = nullptr;
   switch (sig) {
   case SIGHUP:
@@ -130,51 +129,32 @@ void SIG_handler(int sig) {
   default:
     break;
   }
-  prepare_output();
-  SigSafeOut out;
   if (!name) {
+    if (g_ending)
+      _exit(ExitStatus::Stopped);
+    stdout_drain_for_exit();
+    SigSafeOut out;
     out << "Invalid signal received...\n";
     out.flush();
     _exit(ExitStatus::UnknownSignal);
   }
-  out << comment() << "Kestrane received external signal " << name << ". "
-      << "Terminating ..." << '\n';
-  out.flush();
-  finishup();
+  end_run("Kestrane received external signal ", name);
 }
 
-void SIG_alarm_handler(int) {
-  if (g_ending)
-    _exit(ExitStatus::Stopped);
-  prepare_output();
-  SigSafeOut out;
-  out << comment() << "Kestrane received timeout signal. Terminating ..."
-      << '\n';
-  out.flush();
-  finishup();
-}
+void SIG_alarm_handler(int) { end_run("Kestrane received timeout signal", ""); }
 
 void SIG_abort_handler(int) {
   // Only a line: an abort sent from outside leaves the run going, while the
   // process's own abort routine still ends the process after the handler.
-  // Not inside the result lines, which go on.
+  // Not after the result lines, which stay the last.
   if (result_lines_begun())
     return;
-  prepare_output();
-  SigSafeOut out;
-  out << comment() << "Kestrane received abort signal. Terminating ..." << '\n';
+  stdout_line_from_handler(comment(),
+                           "Kestrane received abort signal. Terminating ...\n");
 }
 
 // Both run while the heap may be exhausted: they print without allocating.
-void out_of_memory_handler() {
-  if (g_ending)
-    _exit(ExitStatus::Stopped);
-  prepare_output();
-  SigSafeOut out;
-  out << comment() << "Kestrane ran out of memory. Terminating ..." << '\n';
-  out.flush();
-  finishup();
-}
+void out_of_memory_handler() { end_run("Kestrane ran out of memory", ""); }
 
 void uncaught_exception_handler() {
   if (g_ending)
@@ -187,12 +167,7 @@ void uncaught_exception_handler() {
     what = e.what();
   } catch (...) {
   }
-  prepare_output();
-  SigSafeOut out;
-  out << comment() << "Kestrane stopped: " << what << ". Terminating ..."
-      << '\n';
-  out.flush();
-  finishup();
+  end_run("Kestrane stopped: ", what);
 }
 
 void finishup() {
@@ -264,8 +239,8 @@ void print_results(KestraneExtended &facade, std::vector<long long> &model,
     out << "s OPTIMUM FOUND" << '\n';
     mxutils::print_complete_model(out, model, n);
     if (ordinary_road && ZORConfig::lst_unsat_cls) {
-      // The listing prints through std::cout: no signal between its lines.
-      HeldSignals held;
+      // The listing prints through std::cout, inside the block.
+      out.flush();
       facade.prt_all_unsat_clauses();
       std::cout.flush();
     }
@@ -318,6 +293,7 @@ void arm_alarm() {
 } // namespace
 
 int kestrane_main(int argc, char **argv, void (*configure)()) {
+  route_standard_output();
   install_signal_handlers();
   IDManager imgr;
   BasicClauseSet clset;

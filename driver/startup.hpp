@@ -26,8 +26,9 @@ void print_header(KestraneExtended &facade, const char *file);
 // input), "s OPTIMUM FOUND", the "v " line over the variables 1..n (and, on
 // the ordinary road, the falsified clauses on request); otherwise "Minimum
 // cost of unsatisfied clauses: "; last the "c CPU Time: " line in the
-// evaluation format. A signal that comes meanwhile ends the line being
-// written and the run, with no second set of result lines.
+// evaluation format. The asynchronous signals are held until the whole
+// block is out: one that comes meanwhile then ends the run after it (its
+// line follows the block; exit status 1).
 void print_results(KestraneExtended &facade, std::vector<long long> &model,
                    long long n, long long cost, bool ordinary_road);
 
@@ -48,8 +49,14 @@ void publish_tool_objects(IDManager &imgr, BasicClauseSet &clset,
                           long long icls, const ClauseSnapshot *input);
 void unpublish_tool_objects();
 
+// The handlers below but abort end the run alike: once only, with what the
+// run wrote to standard output finished up to a line end, their one line,
+// then finishup. They call only async-signal-safe functions.
 void SIG_handler(int sig);
 void SIG_alarm_handler(int sig);
+// A line only, and the run goes on (an abort sent from outside); none once
+// the result lines have begun. The line never splits one of the run's: it
+// waits for the run's line to end (see stdout_line_from_handler).
 void SIG_abort_handler(int sig);
 // A failed allocation: "Kestrane ran out of memory", then finishup.
 void out_of_memory_handler();

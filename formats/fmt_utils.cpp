@@ -4,11 +4,14 @@
 #include <cstdlib>
 
 #include "model/runtime_msgs.hpp"
+#include "model/sigsafe_out.hpp"
 
 namespace FMTUtils {
 
 void parse_error(const char *fmt, ...) {
+  // What standard output holds comes before the message.
   std::fflush(stdout);
+  stdout_flush();
   va_list ap;
   va_start(ap, fmt);
   std::vfprintf(stderr, fmt, ap);

@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include "model/sigsafe_out.hpp"
+
 extern char **environ;
 
 namespace {
@@ -32,6 +34,9 @@ bool run_child_process(const std::vector<std::string> &argv,
   if (!out_file.empty())
     posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // The child may write to the same standard output: what the run holds
+  // goes first.
+  stdout_flush();
   pid_t pid;
   int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);

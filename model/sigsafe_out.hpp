@@ -1,19 +1,67 @@
-// An output stream for signal handlers and for the result lines: it formats
-// into a fixed buffer and hands it to write(2), with no allocation, no locks
-// and no stdio state, so that a handler may use it while the interrupted
-// code was itself in the middle of printing.
+// Standard output that a signal cannot damage, and an output stream for
+// signal handlers.
 //
-// Every item (a string, a character, a number) reaches the descriptor whole
-// or not at all: a buffer is handed over only between items. The result
-// lines of a run are written by a ResultLines stream, which also keeps the
-// asynchronous signals out while it hands a buffer over; so a signal that
-// comes while they are printed finds standard output ending after a whole
-// item, and the signal path ends that line instead of starting a second set
-// of result lines.
+// Every byte the process writes to standard output passes through one
+// fixed buffer, the standard-output writer: route_standard_output() sends
+// std::cout and C stdio's stdout into it, and the result lines append to it
+// directly. The main code appends whole items (a string, a number) and
+// writes the buffer out with write(2) while the asynchronous signals are
+// held, so a signal handler can always tell which bytes are out and which
+// are not: it writes out what the main code appended and not yet wrote,
+// ends a line that was cut, and only then prints its own lines. No byte is
+// written twice and no line is glued to the handler's.
+//
+// SigSafeOut formats into a fixed buffer and hands it to write(2), with no
+// allocation, no locks and no stdio state: the handlers use it for their
+// own lines, and ResultLines writes the result block through the writer
+// with the asynchronous signals held until the whole block is out.
 #pragma once
 
 #include <csignal>
 #include <cstddef>
+
+// ---- The standard-output writer ---------------------------------------------
+
+// Sends std::cout and C stdio's stdout through the writer and writes the
+// writer out at exit. Called once, before anything prints; a second call
+// does nothing. Without it std::cout and stdio keep their own buffers,
+// which a signal handler cannot see.
+void route_standard_output();
+
+// Appends n bytes as one item (main code only, never a handler). The
+// writer holds them until stdout_flush(), until its buffer is full or, on a
+// terminal, until a line ends.
+void stdout_append(const char *s, std::size_t n);
+
+// Writes out everything appended (main code only). The asynchronous
+// signals are held meanwhile, so a handler finds either all of it out or
+// none of it.
+void stdout_flush();
+
+// For a path that ends the process (a handler that leaves with _exit):
+// writes out what the main code appended and not yet wrote, then ends a
+// line that standard output was left inside. Async-signal-safe.
+void stdout_drain_for_exit();
+
+// For a handler that returns (abort): writes out the whole lines of what
+// the main code appended, then line (its text ending in '\n') when
+// standard output is at the start of a line. Otherwise the main code is in
+// the middle of a line that it will go on with: line waits and the main
+// code writes it after the next line end it writes out. The handler only
+// moves the start of what is still to be written past the bytes it wrote
+// out; the main code writes from there, so nothing comes out twice and the
+// bytes after the handler's stay held for the main code. (When the
+// process's own abort routine follows, the part of a line that the run had
+// not finished is not printed.)
+// requires: line shorter than 256 characters. Async-signal-safe.
+void stdout_line_from_handler(const char *prefix, const char *line);
+
+// Whether result lines have reached (or are being written to) standard
+// output in this process.
+bool result_lines_begun();
+
+// ---- Formatting
+// ---------------------------------------------------------------
 
 class SigSafeOut {
 public:
@@ -34,39 +82,21 @@ public:
   // As a default-formatted std::ostream prints it (%g, 6 digits).
   SigSafeOut &operator<<(double v);
   void flush();
-  // Whether the last character written ended a line (true at the start).
-  bool at_line_start() const { return last_ == '\n'; }
 
 protected:
-  // Keep the asynchronous signals out while a buffer is handed over.
-  bool hold_signals_ = false;
+  // Append every item to the standard-output writer instead of the buffer.
+  bool to_writer_ = false;
 
 private:
   void put(const char *s, std::size_t n);
   void put_number(bool negative, unsigned long long magnitude);
-  void write_buffer();
   int fd_;
-  char last_ = '\n';
   std::size_t len_ = 0;
   char buf_[4096];
 };
 
-// The result lines of a run ("o ", "s ", "v ", ...). Creating one pushes
-// what std::cout and stdio hold out first; its first buffer that reaches
-// standard output marks the result lines begun for the rest of the process.
-class ResultLines : public SigSafeOut {
-public:
-  ResultLines();
-};
-
-// Whether result lines have reached standard output in this process.
-bool result_lines_begun();
-// Whether standard output, as far as this stream class wrote it, ends
-// inside a line.
-bool stdout_ends_mid_line();
-
 // Keeps the asynchronous signals (all but those a fault raises) pending
-// while it lives, e.g. around result lines printed through std::cout.
+// while it lives. Async-signal-safe.
 class HeldSignals {
 public:
   HeldSignals();
@@ -78,7 +108,23 @@ private:
   sigset_t old_;
 };
 
-// Formats v as a default-formatted std::ostream does (shortest of fixed and
-// exponent notation, 6 significant digits) into out; returns the length.
+// The result block of a run ("o ", "s ", "v ", ..., "c CPU Time: "). From
+// its creation to its end the asynchronous signals are held and the result
+// lines count as begun: a signal that comes meanwhile waits until the whole
+// block is out, then ends the run after it. Creating one pushes what
+// std::cout and stdio hold out first; its end writes the block out.
+class ResultLines : public SigSafeOut {
+public:
+  ResultLines();
+  ~ResultLines();
+
+private:
+  HeldSignals held_;
+};
+
+// Formats v as a default-formatted std::ostream does (%g: the shorter of
+// fixed and exponent notation, 6 significant digits rounded half to even on
+// the exact binary value, trailing zeros dropped) into out; returns the
+// length. Async-signal-safe.
 // requires: out holds at least 32 characters
 std::size_t format_general(double v, char *out);

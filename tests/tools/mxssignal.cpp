@@ -2,7 +2,7 @@
 // run prints on its way out.
 //
 //   mxssignal --solver PATH [--args "ARGS"] --after REGEX
-//             [--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single]
+//             [--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single|whole]
 //             [--tries N] [--limit SEC] FILE
 //
 // The solver runs on FILE; as soon as a line of its standard output matches
@@ -13,15 +13,26 @@
 //          exactly the weight X (on WBO: violates soft constraints of
 //          weight X, see model_fault); "o Top" fails (the line waited for comes
 //          after a cost was found).
-//   single the run ends with status 1 and exactly one "s " line; the model
-//          line, which the signal may cut, lists variables 1, 2, ... in
-//          order, each item whole.
+//   single the run ends with status 1 and one set of result lines, whole:
+//          one "s " line, not "s UNKNOWN", a model line that lists the
+//          variables 1, 2, ... in order up to the count the file's "p "
+//          line declares, then the "c CPU Time: " line and after it the
+//          handler's line.
+//   whole  every line the run printed before the handler's line comes out
+//          whole and once: that text is the start of what the same run
+//          prints without a signal, but for a line that the signal cut,
+//          which ends right before the handler's line ("c Kestrane
+//          received ...", printed once, at the start of a line). The
+//          solver's standard output is a small pipe, left unread from the
+//          awaited line until the signal is sent, so that the signal finds
+//          the run in the middle of writing.
 // A run that ends without the signal taking effect (it had already printed
 // its answer) tested nothing: it is tried again, up to N times (default 3);
 // when every try ended so, the case is skipped. No time is assumed: the
 // signal goes only after the awaited line, and the run may take as long as
 // it needs up to the limit (default 120 s, then it fails).
 // Exit status: 0 correct, 1 wrong, 2 usage or unreadable file, 77 skipped.
+#include <fcntl.h>
 #include <poll.h>
 #include <regex.h>
 #include <signal.h>
@@ -31,6 +42,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -52,12 +64,15 @@ struct Run {
   std::string out;
 };
 
+// sig 0: no signal, the run goes to its end.
 Run run_and_signal(const std::vector<std::string> &argv, const regex_t &after,
-                   int sig, double limit) {
+                   int sig, double limit, bool small_pipe) {
   Run r;
   int p[2];
   if (pipe(p) != 0)
     return r;
+  if (small_pipe)
+    fcntl(p[1], F_SETPIPE_SZ, 4096);
   pid_t pid = fork();
   if (pid < 0)
     return r;
@@ -100,7 +115,7 @@ Run run_and_signal(const std::vector<std::string> &argv, const regex_t &after,
         break;
       std::string line = r.out.substr(scanned, eol - scanned);
       scanned = eol + 1;
-      if (regexec(&after, line.c_str(), 0, nullptr, 0) == 0) {
+      if (sig != 0 && regexec(&after, line.c_str(), 0, nullptr, 0) == 0) {
         kill(pid, sig);
         r.signalled = true;
       }
@@ -164,17 +179,33 @@ std::string judge_kept(const Instance &inst, const Run &r) {
   return "";
 }
 
-// One set of result lines: one status line, and a model line that, cut or
-// not, lists the variables 1, 2, ... in order, each item whole.
-std::string judge_single(const Run &r) {
-  std::size_t n = lines_starting(r.out, "s ").size();
-  if (n != 1)
-    return std::to_string(n) + " status lines";
+// The count of variables that the "p " line of file declares (-1: none).
+long long declared_vars(const std::string &file) {
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    if (line.compare(0, 2, "p ") != 0)
+      continue;
+    std::istringstream t(line.substr(2));
+    std::string format;
+    long long n = -1;
+    t >> format >> n;
+    return n;
+  }
+  return -1;
+}
+
+// One set of result lines, whole: one status line with an answer, the
+// model line listing the variables 1..declared in order, then the CPU time
+// line and the handler's line.
+std::string judge_single(const Run &r, long long declared) {
+  std::vector<std::string> status = lines_starting(r.out, "s ");
+  if (status.size() != 1)
+    return std::to_string(status.size()) + " status lines";
+  if (status[0] == "s UNKNOWN")
+    return "\"s UNKNOWN\" after the result lines began";
   std::vector<std::string> v = lines_starting(r.out, "v ");
-  if (v.size() > 1)
+  if (v.size() != 1)
     return std::to_string(v.size()) + " model lines";
-  if (v.empty())
-    return "";
   std::istringstream items(v[0].substr(2));
   long long expected = 1;
   for (std::string item; items >> item; ++expected) {
@@ -183,7 +214,46 @@ std::string judge_single(const Run &r) {
       return "model item '" + item + "' where variable " +
              std::to_string(expected) + " belongs";
   }
+  if (declared >= 0 && expected - 1 != declared)
+    return "the model line lists " + std::to_string(expected - 1) + " of " +
+           std::to_string(declared) + " variables";
+  std::size_t after_v = r.out.find("\nv ") + 1;
+  after_v = r.out.find('\n', after_v) + 1;
+  if (r.out.compare(after_v, 12, "c CPU Time: ") != 0)
+    return "no \"c CPU Time: \" line right after the model line";
+  std::size_t handler = r.out.find("\nc Kestrane received");
+  if (handler == std::string::npos || handler < after_v)
+    return "no handler's line after the result lines";
   return "";
+}
+
+// Before the handler's line, the start of the uncut run's output, but for
+// a cut line that the handler's path ended.
+std::string judge_whole(const std::string &uncut, const Run &r) {
+  const std::string head = "c Kestrane received ";
+  std::size_t h = r.out.rfind(head, 0) == 0 ? 0 : r.out.find("\n" + head);
+  if (h == std::string::npos)
+    return "the handler's line does not start a line";
+  if (h > 0)
+    ++h;
+  if (r.out.find("Kestrane received", h + head.size()) != std::string::npos)
+    return "two handler's lines";
+  const std::string before = r.out.substr(0, h);
+  if (uncut.compare(0, before.size(), before) == 0)
+    return "";
+  // A cut line: the uncut text goes on where the handler's path ended it.
+  if (!before.empty() && before.back() == '\n' && before.size() > 1 &&
+      uncut.compare(0, before.size() - 1, before, 0, before.size() - 1) == 0 &&
+      uncut[before.size() - 2] != '\n' && uncut[before.size() - 1] != '\n')
+    return "";
+  std::size_t at = 0;
+  while (at < before.size() && at < uncut.size() && before[at] == uncut[at])
+    ++at;
+  std::size_t line = before.rfind('\n', at);
+  line = line == std::string::npos ? 0 : line + 1;
+  return "the output differs from the uncut run's at byte " +
+         std::to_string(at) + ", in the line '" +
+         before.substr(line, before.find('\n', line) - line) + "'";
 }
 
 int signal_number(const std::string &name) {
@@ -202,7 +272,7 @@ int signal_number(const std::string &name) {
 
 int usage() {
   std::cerr << "usage: mxssignal --solver PATH [--args ARGS] --after REGEX "
-               "[--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single] "
+               "[--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single|whole] "
                "[--tries N] [--limit SEC] FILE\n";
   return 2;
 }
@@ -240,7 +310,7 @@ int main(int argc, char **argv) {
       return usage();
   }
   if (solver.empty() || after.empty() || file.empty() || sig == 0 ||
-      (expect != "kept" && expect != "single"))
+      (expect != "kept" && expect != "single" && expect != "whole"))
     return usage();
   regex_t re;
   if (regcomp(&re, after.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
@@ -259,8 +329,19 @@ int main(int argc, char **argv) {
     cmd.push_back(t);
   cmd.push_back(file);
   std::string what = solver + " " + args + " " + file;
+  const bool whole = expect == "whole";
+  std::string uncut;
+  if (whole) {
+    Run plain = run_and_signal(cmd, re, 0, limit, false);
+    if (plain.status != 0) {
+      std::cout << "FAIL " << what << ": the run without a signal ended with "
+                << "status " << plain.status << "\n";
+      return 1;
+    }
+    uncut = plain.out;
+  }
   for (int t = 1; t <= tries; ++t) {
-    Run r = run_and_signal(cmd, re, sig, limit);
+    Run r = run_and_signal(cmd, re, sig, limit, whole);
     if (!r.started) {
       std::cout << "FAIL " << what << ": could not start\n";
       return 1;
@@ -270,10 +351,10 @@ int main(int argc, char **argv) {
                 << " s" << (r.signalled ? " and the signal" : "") << "\n";
       return 1;
     }
-    // kept: an answer means the result lines had begun; single: a run
-    // that ended normally printed them all before the signal.
+    // kept, whole: an answer means the result lines had begun; single: a
+    // run that ended normally printed them all before the signal.
     if (!r.signalled ||
-        (expect == "kept" ? answered(r.out) : r.status == 0)) {
+        (expect == "single" ? r.status == 0 : answered(r.out))) {
       std::cout << "try " << t << ": the run ended before the signal took "
                 << "effect\n";
       continue;
@@ -282,7 +363,9 @@ int main(int argc, char **argv) {
     if (r.status != 1)
       why = "exit status " + std::to_string(r.status) + ", not 1";
     else if (expect == "single")
-      why = judge_single(r);
+      why = judge_single(r, declared_vars(file));
+    else if (whole)
+      why = judge_whole(uncut, r);
     else
       why = judge_kept(inst, r);
     regfree(&re);

@@ -183,9 +183,9 @@ TEST_F(SignalPath, AfterUnpublishingNothingIsRead) {
   EXPECT_NE(r.out.find("c o Top\n"), std::string::npos) << r.out;
 }
 
-TEST_F(SignalPath, SignalDuringTheResultLinesEndsTheLineOnly) {
-  // The result lines have begun: the line being written ends, no second
-  // status line follows, and the run ends with status 1.
+TEST_F(SignalPath, SignalDuringTheResultLinesWaitsForTheBlock) {
+  // The result lines have begun: the whole block comes out, then the
+  // handler's line, no second status line, and the run ends with status 1.
   Captured r = run_captured([&] {
     publish();
     ZORToolObjects::keep_model(model);
@@ -194,12 +194,13 @@ TEST_F(SignalPath, SignalDuringTheResultLinesEndsTheLineOnly) {
     out << "o 3" << '\n' << "s OPTIMUM FOUND" << '\n' << "v " << 1LL << " ";
     out.flush();
     raise(SIGTERM);
+    out << -2LL << " " << '\n' << "c CPU Time: " << 0.5 << '\n';
   });
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "o 3\ns OPTIMUM FOUND\nv 1 \nc Kestrane received external "
-                   "signal SIGTERM. Terminating ...\n");
-  // Between two lines nothing is added but the handler's own; an abort
-  // sent from outside leaves the result lines alone.
+  EXPECT_EQ(r.out, "o 3\ns OPTIMUM FOUND\nv 1 -2 \nc CPU Time: 0.5\n"
+                   "c Kestrane received external signal SIGTERM. "
+                   "Terminating ...\n");
+  // An abort sent from outside leaves the result lines alone.
   r = run_captured([&] {
     install_signal_handlers();
     ResultLines out;
@@ -213,21 +214,6 @@ TEST_F(SignalPath, SignalDuringTheResultLinesEndsTheLineOnly) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "s OPTIMUM FOUND\nv 1 \nc Kestrane received timeout "
                    "signal. Terminating ...\n");
-  // While nothing of them has reached the output, the run ends as any run
-  // cut short does.
-  r = run_captured([&] {
-    publish();
-    ZORToolObjects::keep_model(model);
-    install_signal_handlers();
-    ResultLines out;
-    out << "o 3" << '\n';
-    raise(SIGTERM);
-  });
-  EXPECT_EQ(r.out.rfind("c Kestrane received external signal SIGTERM. "
-                        "Terminating ...\nc o 3 LB\ns UNKNOWN\nv 1 -2 \n",
-                        0),
-            0u)
-      << r.out;
 }
 
 TEST_F(SignalPath, NamesAndUnlistedSignal) {
@@ -252,6 +238,22 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
   EXPECT_EQ(
       r.out,
       "c Kestrane received abort signal. Terminating ...\nstill running\n");
+  // The handler's line never splits one of the run's lines: it follows the
+  // whole lines held, or waits for the line the run is in to end.
+  r = run_captured([] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << "first\nsecond" << std::flush << " half\nthird";
+    kill(getpid(), SIGABRT);
+    std::cout << " line" << std::endl << "fourth" << std::flush;
+    kill(getpid(), SIGABRT);
+    std::printf(" line\n");
+    std::cout << "last" << std::endl;
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "first\nsecond half\nc Kestrane received abort signal. "
+                   "Terminating ...\nthird line\nfourth line\nc Kestrane "
+                   "received abort signal. Terminating ...\nlast\n");
 }
 
 TEST_F(SignalPath, HandledSignalsAreBlockedWhileOneIsHandled) {
@@ -272,16 +274,48 @@ TEST_F(SignalPath, HandledSignalsAreBlockedWhileOneIsHandled) {
   signal(SIGABRT, SIG_DFL);
 }
 
-TEST_F(SignalPath, PendingOutputComesFirst) {
-  // Text still in the stdio buffer when the signal comes is written before
-  // the handler's own lines.
+TEST_F(SignalPath, PendingOutputComesFirstAndACutLineEnds) {
+  // What std::cout and stdio hold when the signal comes is written before
+  // the handler's line; the line it cut ends first.
   Captured r = run_captured([] {
+    route_standard_output();
     install_signal_handlers();
-    std::printf("progress line\n"); // fully buffered: stdout is a pipe
+    std::printf("progress line\n");
+    std::cout << "held " << 42 << '\n' << "cut li";
     raise(SIGTERM);
   });
-  EXPECT_EQ(r.out.rfind("progress line\nc Kestrane received external", 0), 0u)
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("progress line\nheld 42\ncut li\nc Kestrane received "
+                        "external signal SIGTERM. Terminating ...\nc o Top\n",
+                        0),
+            0u)
       << r.out;
+}
+
+TEST_F(SignalPath, RoutedOutputKeepsEveryByteInOrder) {
+  // std::cout and stdio interleaved, items across the writer's buffer end
+  // and one larger than it, and an exit that flushes what is held.
+  std::string big(100000, 'x');
+  Captured r = run_captured([&] {
+    route_standard_output();
+    for (int i = 0; i < 20000; ++i) {
+      std::cout << "c line " << i << '\n';
+      if (i % 1000 == 0)
+        std::printf("stdio %d\n", i);
+    }
+    std::cout << big << '\n';
+    std::fputs("unended", stdout);
+    std::exit(3);
+  });
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) {
+    expected += "c line " + std::to_string(i) + "\n";
+    if (i % 1000 == 0)
+      expected += "stdio " + std::to_string(i) + "\n";
+  }
+  expected += big + "\nunended";
+  EXPECT_EQ(r.status, 3);
+  EXPECT_TRUE(r.out == expected) << r.out.size() << " bytes";
 }
 
 // ---- Result lines and banner

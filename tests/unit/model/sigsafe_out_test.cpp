@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -42,6 +44,29 @@ TEST(SigSafeOut, DoublesLikeTheDefaultStreamFormat) {
     ASSERT_EQ(safe_format(v), stream_format(v))
         << "seed " << seed << " value " << sec << "." << usec;
   }
+  // Exact ties at the seventh digit round half to even (4.890625 ->
+  // 4.89062, 4.890635 is no tie in binary): every multiple of 2^-10 up to
+  // 100, and 2^-20 near 1.
+  EXPECT_EQ(safe_format(4.890625), "4.89062");
+  for (int i = 0; i < 100 * 1024; ++i)
+    ASSERT_EQ(safe_format(i / 1024.0), stream_format(i / 1024.0)) << i;
+  for (int i = 0; i < 1 << 20; i += 7)
+    ASSERT_EQ(safe_format(1 + std::ldexp(i, -20)),
+              stream_format(1 + std::ldexp(i, -20)))
+        << i;
+  // Any finite double, subnormals and the extremes included.
+  for (int i = 0; i < 200000; ++i) {
+    std::uint64_t bits = rng();
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isnan(v))
+      continue;
+    ASSERT_EQ(safe_format(v), stream_format(v))
+        << "seed " << seed << " bits " << bits;
+  }
+  for (double v : {4.9e-324, 2.2250738585072014e-308, 1.7976931348623157e308,
+                   999999.5, 9999995.0, 0.00001, 0.0001, 123456.5, 1234565.0})
+    EXPECT_EQ(safe_format(v), stream_format(v)) << v;
 }
 
 TEST(SigSafeOut, WritesEverythingToTheDescriptor) {
