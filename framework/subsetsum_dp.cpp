@@ -105,12 +105,14 @@ std::vector<std::uint64_t> reachable_sums(const std::vector<long long> &w,
                                           long long top) {
   std::vector<std::uint64_t> reach(static_cast<std::size_t>(top >> 6) + 1, 0);
   reach[0] = 1;
+  long long prefix = 0; // no sum so far passes it
   for (long long x : w) {
     if (x > top)
       break; // w is sorted
+    prefix = std::min(prefix + x, top);
     std::size_t ws = static_cast<std::size_t>(x >> 6);
     unsigned bs = static_cast<unsigned>(x & 63);
-    for (std::size_t i = reach.size(); i-- > ws;) {
+    for (std::size_t i = static_cast<std::size_t>(prefix >> 6) + 1; i-- > ws;) {
       std::uint64_t v = reach[i - ws] << bs;
       if (bs && i > ws)
         v |= reach[i - ws - 1] >> (64 - bs);
@@ -202,6 +204,7 @@ long long Subsetsum::solve(const std::vector<long long> &weights,
   long long next = next_sum_by_halves(w, low, overflow ? -1 : total);
   if (next >= 0)
     return in_weights(next);
+  // Inside the range the answer stays exact, whatever the search costs.
   if (!overflow && static_cast<unsigned long long>(total) < kExactTotal)
     return in_weights(
         reaches(w, low + 1) ? low + 1 : next_sum_by_bits(w, low, total, top));

@@ -18,10 +18,10 @@ public:
   // in units is below kExactTotal, the bit vector runs anyway (at most
   // total / 8 bytes, about half that unless one weight is most of the
   // total, and n * total / 64 word operations), after a quick test of the
-  // least candidate itself. Past that total the answer is the smallest value that the
-  // true answer can have (k + 1, at least the smallest weight, in units),
-  // so a search that steps to it never steps over the optimum; the first
-  // such answer of a run says so on a comment line.
+  // least candidate itself. Past that total the answer is the smallest
+  // value that the true answer can have (k + 1, at least the smallest
+  // weight, in units), so a search that steps to it never steps over the
+  // optimum; the first such answer of a run says so on a comment line.
   long long solve(const std::vector<long long> &weights, long long k);
 
   // Every subset sum of the weights (each used at most once) below bound,
@@ -35,8 +35,8 @@ public:
   void show_vector(std::vector<int> &v);
   void show_vector(std::vector<bool> &v);
 
-  // The bit vector serves totals up to kMaxTotal within kMaxWork bit
-  // operations.
+  // Within these budgets the bit vector runs first: sums up to kMaxTotal,
+  // kMaxWork bit operations.
   static constexpr unsigned long long kMaxWork = 1ULL << 31;
   static constexpr unsigned long long kMaxTotal = 1ULL << 28;
   // The halves' lists hold at most kMaxHalfSums sums each and take at most
