@@ -162,8 +162,7 @@ long long WPM2::newbound(BasicClauseSet &alset,
     encode_cost_constraint(*imgr, exact, lits, weights, k,
                            CostRelation::Equals);
     // The test clauses join alset for this call only; clauses alset held
-    // already stay. They are not released: they stay registered for the
-    // rest of the run.
+    // already stay.
     std::vector<BasicClause *> added;
     for (BasicClause *c : exact)
       if (alset.insert_member(c))
@@ -175,6 +174,10 @@ long long WPM2::newbound(BasicClauseSet &alset,
     sat.reset();
     for (BasicClause *c : added)
       alset.remove_member(c);
+    // Each test has clauses of its own, hundreds of thousands over a long
+    // run: release them. A clause that alset, a cover or the input also
+    // holds keeps their references and stays.
+    exact.clear_direct();
     if (res == 10)
       return k;
   }

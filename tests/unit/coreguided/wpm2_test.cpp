@@ -1,7 +1,7 @@
 // The at-most constraint that add_AM attaches, judged over every
 // assignment of its variables; the bound that newbound picks when the
-// at-least constraints rule out the smallest subset sum, and the at-least
-// clauses it leaves in place.
+// at-least constraints rule out the smallest subset sum, the at-least
+// clauses it leaves in place and the test clauses it releases.
 #include <gtest/gtest.h>
 
 #include "coreguided/wpm2.hpp"
@@ -74,8 +74,9 @@ TEST_F(WPM2Test, NewboundSkipsSumsTheAtLeastClausesRuleOut) {
   EXPECT_EQ(w.newbound(alset, {1, 2}, constraints, amset), 3);
   EXPECT_EQ(alset.size(), 1u);
   EXPECT_TRUE(alset.contains(forced));
-  // The test clauses stay registered.
-  EXPECT_GT(ClauseRegistry::clreg_instance.size(), registered);
+  // The tests' own clauses are released; alset's stays.
+  EXPECT_EQ(ClauseRegistry::clreg_instance.size(), registered);
+  EXPECT_EQ(ClauseRegistry::clreg_instance.cl_refs(forced), 1);
   alset.clear_direct();
 }
 
@@ -91,6 +92,7 @@ TEST_F(WPM2Test, NewboundKeepsAnAtLeastClauseItsTestSharesInAlset) {
   ZORConfig::zorenc = enc;
   EXPECT_EQ(alset.size(), 1u);
   EXPECT_TRUE(alset.contains(shared));
+  EXPECT_EQ(ClauseRegistry::clreg_instance.cl_refs(shared), 1);
   alset.clear_direct();
 }
 

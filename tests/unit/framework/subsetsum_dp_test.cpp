@@ -1,11 +1,14 @@
 // The next reachable cost beyond the bit vector's range: many large weights
 // (sums of two halves paired), totals near and past 2^63, the fallback past
-// the search budget and its one comment line, and the listing of the sums
-// below a bound. Answers are judged against every subset, enumerated.
+// the search budget and its one comment line, exact answers below that
+// range with many weights, and the listing of the sums below a bound.
+// Answers are judged against every subset, enumerated, or a plain table.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bitset>
 #include <climits>
+#include <memory>
 #include <random>
 #include <set>
 
@@ -39,8 +42,8 @@ long long least_above(const Sums &sums, long long k) {
 TEST(SubsetsumDp, RandomWeightSetsAgainstEverySubset) {
   std::mt19937_64 rng(26);
   auto in = [&](long long lo, long long hi) {
-    return lo + static_cast<long long>(rng() % static_cast<unsigned long long>(
-                                                    hi - lo + 1));
+    return lo + static_cast<long long>(
+                    rng() % static_cast<unsigned long long>(hi - lo + 1));
   };
   // Weight ranges: near 10^9 with small spread (few distinct sums), spread
   // over 2^20..2^40 (every sum distinct), near 2^60 (totals just below
@@ -65,8 +68,8 @@ TEST(SubsetsumDp, RandomWeightSetsAgainstEverySubset) {
     // Bounds: at, just below and just above sums, and random ones.
     std::vector<long long> ks{-1, 0, LLONG_MAX - 1, LLONG_MAX};
     for (int t = 0; t < 12; ++t) {
-      __int128 s = sums[static_cast<std::size_t>(in(0, static_cast<long long>(
-                                                           sums.size() - 1)))];
+      __int128 s = sums[static_cast<std::size_t>(
+          in(0, static_cast<long long>(sums.size() - 1)))];
       if (s > LLONG_MAX)
         continue;
       long long v = static_cast<long long>(s);
@@ -99,8 +102,8 @@ TEST(SubsetsumDp, ManyLargeWeightsStepToTheNextSum) {
     long long total = 0;
     for (long long x : w)
       total += x;
-    for (long long k = -1; k < total + 3; k += 1 + static_cast<long long>(
-                                                     rng() % 700000000ULL))
+    for (long long k = -1; k < total + 3;
+         k += 1 + static_cast<long long>(rng() % 700000000ULL))
       ASSERT_EQ(Subsetsum().solve(w, k), next(k)) << "n " << n << " k " << k;
     EXPECT_EQ(Subsetsum().solve(w, total - w.front()), total);
     EXPECT_EQ(Subsetsum().solve(w, total - w.back() - 1), total - w.back());
@@ -134,6 +137,99 @@ TEST(SubsetsumDp, PastTheBudgetStepsByOneAndSaysSoOnce) {
   long long lightest = *std::min_element(w.begin(), w.end());
   EXPECT_EQ(Subsetsum().solve(w, -1), lightest);
   EXPECT_EQ(Subsetsum().solve(w, total - lightest - 1), total - lightest);
+}
+
+// Which sums of units a subset of the weights w = g * units reaches, by a
+// plain table over 0 .. the total of units.
+std::vector<char> reached_units(const std::vector<long long> &units) {
+  long long total = 0;
+  for (long long u : units)
+    total += u;
+  std::vector<char> r(static_cast<std::size_t>(total) + 1, 0);
+  r[0] = 1;
+  for (long long u : units)
+    for (long long j = total; j >= u; --j)
+      r[static_cast<std::size_t>(j)] |= r[static_cast<std::size_t>(j - u)];
+  return r;
+}
+
+// The least reached sum g * j above k, or -1.
+long long least_above(const std::vector<char> &r, long long g, long long k) {
+  for (std::size_t j = 1; j < r.size(); ++j)
+    if (r[j] && g * static_cast<long long>(j) > k)
+      return g * static_cast<long long>(j);
+  return -1;
+}
+
+// Inside the range answers are exact, however many weights: 300 weights
+// 10 * (1 + r % 10000) (total 15,556,180) once answered 7,778,091 above
+// 7,778,090, which no subset reaches. Then many weights with a common
+// factor (2^33 puts the total far past a bit vector over the weights
+// themselves). Judged by tables over the units: a bit set, a plain table.
+TEST(SubsetsumDp, ManyWeightsWithACommonFactorAreExact) {
+  std::mt19937_64 rng(7);
+  constexpr std::size_t kUnits = 1555618;
+  auto reached = std::make_unique<std::bitset<kUnits + 1>>();
+  reached->set(0);
+  std::vector<long long> w;
+  for (int i = 0; i < 300; ++i) {
+    long long u = 1 + static_cast<long long>(rng() % 10000);
+    w.push_back(10 * u);
+    *reached |= *reached << static_cast<std::size_t>(u);
+  }
+  ASSERT_TRUE(reached->test(kUnits));
+  for (long long k : {7778090LL, 7778089LL, 7778099LL, -1LL, 0LL, 9LL, 10LL,
+                      15556170LL, 15556169LL, 15556179LL, 15556180LL}) {
+    long long want = -1;
+    for (std::size_t j = 1; j <= kUnits && want < 0; ++j)
+      if (reached->test(j) && 10 * static_cast<long long>(j) > k)
+        want = 10 * static_cast<long long>(j);
+    ASSERT_EQ(Subsetsum().solve(w, k), want) << "k " << k;
+  }
+
+  std::vector<long long> units;
+  const long long factors[] = {1, 7, 10, 1LL << 33};
+  for (int round = 0; round < 24; ++round) {
+    long long g = factors[round % 4];
+    long long span = round % 3 ? 2000 : 100;
+    units.clear();
+    w.clear();
+    int n = 50 + static_cast<int>(rng() % 200);
+    for (int i = 0; i < n; ++i) {
+      units.push_back(1 + static_cast<long long>(rng() % span));
+      w.push_back(g * units.back());
+    }
+    std::vector<char> r = reached_units(units);
+    long long total = static_cast<long long>(r.size() - 1);
+    for (int t = 0; t < 8; ++t) {
+      long long k = static_cast<long long>(
+                        rng() % static_cast<unsigned long long>(g * total)) -
+                    1;
+      ASSERT_EQ(Subsetsum().solve(w, k), least_above(r, g, k))
+          << "round " << round << " n " << n << " k " << k;
+    }
+  }
+}
+
+// Weights 3, 6, .., 3m and 1 reach exactly 3s and 3s + 1 for 0 <= s <=
+// m(m+1)/2. With m = 2000 neither the bit vector's budget nor the halves'
+// serve the middle; past both, the answer stays exact.
+TEST(SubsetsumDp, PastBothBudgetsInsideTheRangeStaysExact) {
+  const long long m = 2000, total = 3 * m * (m + 1) / 2 + 1;
+  std::vector<long long> w{1};
+  for (long long i = 1; i <= m; ++i)
+    w.push_back(3 * i);
+  auto next = [&](long long k) {
+    for (long long j = k + 1; j <= total; ++j)
+      if (j % 3 != 2)
+        return j;
+    return -1LL;
+  };
+  // k + 1 = 2 (mod 3) is reached by no subset: the full search runs, for
+  // the largest left-out sum (past the middle) or upward (below it).
+  for (long long k : {total / 2, total / 2 + 1, total / 2 + 2, total / 3,
+                      total / 3 + 1, total - 5, total - 1})
+    EXPECT_EQ(Subsetsum().solve(w, k), next(k)) << "k " << k;
 }
 
 TEST(SubsetsumDp, SumsBelowABoundAgainstEverySubset) {
