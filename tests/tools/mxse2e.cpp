@@ -419,10 +419,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (cfg.workdir.empty()) {
+    // A fresh folder of its own: processes of other runs may share the
+    // temporary folder and even the process id.
     const char* tmp = getenv("TMPDIR");
-    cfg.workdir = std::string(tmp ? tmp : "/tmp") + "/mxse2e-" + std::to_string(getpid());
+    std::string templ = std::string(tmp ? tmp : "/tmp") + "/mxse2e-XXXXXX";
+    if (mkdtemp(templ.data()) == nullptr) {
+      std::cerr << "mxse2e: cannot create a folder " << templ << "\n";
+      return 2;
+    }
+    cfg.workdir = templ;
+  } else {
+    mkdir(cfg.workdir.c_str(), 0755);
   }
-  mkdir(cfg.workdir.c_str(), 0755);
   if (!cfg.instance.empty()) {
     int rc = run_bench(cfg);
     rmdir(cfg.workdir.c_str());
