@@ -5,9 +5,9 @@
 #include <iostream>
 #include <set>
 
-#include "framework/subsetsum_dp.hpp"
 #include "framework/progress_lines.hpp"
 #include "framework/sat_arith.hpp"
+#include "framework/subsetsum_dp.hpp"
 #include "model/runtime_msgs.hpp"
 #include "model/zor_config.hpp"
 #include "sat/tern_bridge_sort.hpp"
