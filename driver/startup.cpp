@@ -38,13 +38,17 @@ const char *comment() { return ZORConfig::comp_format ? "c " : ""; }
 
 // The one way out of a run cut short by a signal, a failed allocation or an
 // uncaught exception: once only (a second entry leaves at once), with the
-// asynchronous signals held, standard output finished up to a line end,
-// then the line "<what><detail>. Terminating ...", then finishup.
+// asynchronous signals held, the whole lines that standard output holds
+// written out (the unfinished one dropped), then the line "<what><detail>.
+// Terminating ...", then finishup.
 [[noreturn]] void end_run(const char *what, const char *detail) {
   if (g_ending)
     _exit(ExitStatus::Stopped);
   g_ending = 1;
-  HeldSignals held; // never released: the run ends here
+  // Never released: the run ends here. Abort too: from main code (a failed
+  // allocation, an exception) an abort sent from outside would otherwise
+  // write its line amid the ending's.
+  HeldSignals held(true);
   stdout_drain_for_exit();
   SigSafeOut out;
   out << comment() << what << detail << ". Terminating ..." << '\n';
@@ -329,9 +333,9 @@ int kestrane_main(int argc, char **argv, void (*configure)()) {
     if (ZORConfig::itermode == Iter_modes::BinarySearch)
       run_iterative_road(imgr, clset, model);
   } else if (ZORConfig::bmo_mode) {
-    long long cost = run_bmo_road(*facade.get_id_manager(),
-                                  *facade.get_clause_set(), model,
-                                  facade.input());
+    long long cost =
+        run_bmo_road(*facade.get_id_manager(), *facade.get_clause_set(), model,
+                     facade.input());
     facade.check_result(cost, nread);
     print_results(facade, model, n, cost, false);
   } else if (facade.get_enum_models()) {

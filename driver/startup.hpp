@@ -49,9 +49,10 @@ void publish_tool_objects(IDManager &imgr, BasicClauseSet &clset,
                           long long icls, const ClauseSnapshot *input);
 void unpublish_tool_objects();
 
-// The handlers below but abort end the run alike: once only, with what the
-// run wrote to standard output finished up to a line end, their one line,
-// then finishup. They call only async-signal-safe functions.
+// The handlers below but abort end the run alike: once only, with the
+// whole lines the run wrote to standard output (a line it had not finished
+// is dropped), their one line, then finishup. They call only async-signal-safe
+// functions.
 void SIG_handler(int sig);
 void SIG_alarm_handler(int sig);
 // A line only, and the run goes on (an abort sent from outside); none once

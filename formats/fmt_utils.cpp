@@ -9,7 +9,7 @@
 namespace FMTUtils {
 
 void parse_error(const char *fmt, ...) {
-  // What standard output holds comes before the message.
+  // The whole lines standard output holds come before the message.
   std::fflush(stdout);
   stdout_flush();
   va_list ap;

@@ -34,8 +34,8 @@ bool run_child_process(const std::vector<std::string> &argv,
   if (!out_file.empty())
     posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  // The child may write to the same standard output: what the run holds
-  // goes first.
+  // The child may write to the same standard output: the whole lines the
+  // run holds go first.
   stdout_flush();
   pid_t pid;
   int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);

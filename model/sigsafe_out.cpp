@@ -9,52 +9,143 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <poll.h>
 #include <streambuf>
 #include <unistd.h>
+
+#include "model/runtime_msgs.hpp"
 
 namespace {
 
 // ---- The standard-output writer's state ------------------------------------
-// [g_written, g_committed) of g_buf holds whole items that the main code
-// appended and nobody wrote out yet. The main code alone advances
-// g_committed (after the item's bytes are in place) and resets both ends
-// (while every signal is blocked); a handler only reads g_committed and
-// moves g_written up to it.
+// [g_written, g_committed) of g_buf holds what the main code appended and
+// nobody wrote out yet. Standard output is written in whole lines: the
+// bytes after the last line end (the open line) stay in the buffer until
+// their line ends, unless that line alone fills the buffer, when it goes
+// out in parts. The main code alone advances g_committed (after the bytes
+// are in place) and moves the open line to the buffer's start (while every
+// signal is blocked); a handler only reads g_committed and moves g_written
+// up to it.
 constexpr std::size_t kWriterBytes = std::size_t(1) << 16;
 char g_buf[kWriterBytes];
 volatile std::sig_atomic_t g_written = 0;
 volatile std::sig_atomic_t g_committed = 0;
-// Standard output, as far as it is written, ends inside a line.
+// Standard output, as far as it is written, ends inside a line (a line
+// longer than the buffer, or the unended end of the output at exit).
 volatile std::sig_atomic_t g_mid_line = 0;
 // A handler's line waiting for the main code's line to end (its length).
 char g_pending[256];
 volatile std::sig_atomic_t g_pending_len = 0;
-// Every append is written out at once (standard output is a terminal and
-// the item ends a line, or the process is exiting).
+// The error that writing standard output failed with for good (0: none).
+volatile std::sig_atomic_t g_stdout_errno = 0;
+// Every line is written out as soon as it ends (standard output is a
+// terminal), or every append is written out whole (the process is exiting).
 bool g_line_mode = false;
 bool g_write_through = false;
 volatile std::sig_atomic_t g_result_lines_begun = 0;
 
-// Writes n bytes to fd; on standard output, remembers whether the last
-// byte ended a line. What cannot be written is dropped.
-void write_out(int fd, const char *s, std::size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, s, n);
-    if (w < 0 && errno == EINTR)
-      continue;
-    if (w <= 0)
-      return;
-    s += w;
-    n -= static_cast<std::size_t>(w);
-    if (fd == 1)
-      g_mid_line = s[-1] != '\n';
+// Waits until fd takes bytes again (a non-blocking descriptor that is
+// full); false when it cannot be waited for.
+bool wait_writable(int fd) {
+  pollfd p = {fd, POLLOUT, 0};
+  for (;;) {
+    int r = ::poll(&p, 1, -1);
+    if (r > 0)
+      return true; // an error or a hang-up: the next write reports it
+    if (r < 0 && errno != EINTR)
+      return false;
   }
 }
 
-void write_range(std::sig_atomic_t from, std::sig_atomic_t to) {
+// Writes n bytes to fd, waiting while a non-blocking descriptor is full;
+// on standard output, remembers whether the last byte ended a line, or
+// the error it failed with for good (the rest is then dropped). Leaves
+// errno as it found it: handlers call it. Async-signal-safe.
+void write_out(int fd, const char *s, std::size_t n) {
+  const int saved = errno;
+  while (n > 0) {
+    ssize_t w = ::write(fd, s, n);
+    if (w > 0) {
+      s += w;
+      n -= static_cast<std::size_t>(w);
+      if (fd == 1)
+        g_mid_line = s[-1] != '\n';
+      continue;
+    }
+    if (w < 0 && errno == EINTR)
+      continue;
+    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && wait_writable(fd))
+      continue;
+    if (fd == 1 && g_stdout_errno == 0)
+      g_stdout_errno = w < 0 ? errno : EIO;
+    break;
+  }
+  errno = saved;
+}
+
+// Claims [from, to) of the buffer, then writes it out: a handler that
+// comes during the write finds none of it left to write.
+void write_claimed(std::sig_atomic_t from, std::sig_atomic_t to) {
+  if (from >= to)
+    return;
+  g_written = to;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  write_out(1, g_buf + from, static_cast<std::size_t>(to - from));
+}
+
+// The end (just past the '\n') of the last line that ends in [from, to),
+// or from when no line ends there.
+std::sig_atomic_t whole_lines_end(std::sig_atomic_t from,
+                                  std::sig_atomic_t to) {
   std::atomic_signal_fence(std::memory_order_acquire);
-  if (from < to)
-    write_out(1, g_buf + from, static_cast<std::size_t>(to - from));
+  while (to > from && g_buf[to - 1] != '\n')
+    --to;
+  return to;
+}
+
+// Writes the handler's waiting line once standard output is at a line
+// start; claimed first, like the buffer.
+void write_pending() {
+  const std::sig_atomic_t n = g_pending_len;
+  if (n == 0 || g_mid_line)
+    return;
+  g_pending_len = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  write_out(1, g_pending, static_cast<std::size_t>(n));
+}
+
+// How much of the buffer the main code writes out.
+enum class Flush {
+  WholeLines, // through the last line end; the open line stays
+  Room,       // the same, but an open line that fills the buffer goes too
+  Everything, // all, then a waiting handler's line on a line of its own
+};
+
+// Main code only. Writes out with every signal blocked and moves what
+// stays to the buffer's start, so that a handler finds either all of a
+// write out or none of it.
+void flush_writer(Flush how) {
+  // A buffer that a handler wrote out to its end still needs emptying.
+  if (g_committed == 0 && g_pending_len == 0)
+    return;
+  sigset_t all, old;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &old);
+  const std::sig_atomic_t end = g_committed;
+  std::sig_atomic_t to = end;
+  if (how != Flush::Everything) {
+    to = whole_lines_end(g_written, end);
+    if (how == Flush::Room && to == 0)
+      to = end; // a line longer than the buffer
+  }
+  write_claimed(g_written, to);
+  std::memmove(g_buf, g_buf + to, static_cast<std::size_t>(end - to));
+  g_written = 0;
+  g_committed = end - to;
+  if (how == Flush::Everything && g_pending_len > 0 && g_mid_line)
+    write_out(1, "\n", 1);
+  write_pending();
+  sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
 // std::cout's buffer: none; every item goes to the writer.
@@ -92,9 +183,18 @@ int cookie_close(void *) {
   return 0;
 }
 
+// Writes out everything, the unended end too. A run whose standard output
+// failed for good ends with status 3 and says so on standard error, so
+// that no result it could not write counts as given.
 void flush_at_exit() {
   g_write_through = true;
-  stdout_flush();
+  flush_writer(Flush::Everything);
+  if (const int e = g_stdout_errno) {
+    std::fprintf(stderr, "ERROR! Could not write standard output: %s\n",
+                 std::strerror(e));
+    std::fflush(nullptr);
+    _exit(ExitStatus::Failure);
+  }
 }
 
 } // namespace
@@ -125,9 +225,8 @@ void stdout_append(const char *s, std::size_t n) {
   const std::size_t size = n;
   while (n > 0) {
     std::size_t at = static_cast<std::size_t>(g_committed);
-    // An item that fits an empty buffer is never split.
-    if (at > 0 && at + n > kWriterBytes) {
-      stdout_flush();
+    if (at == kWriterBytes) {
+      flush_writer(Flush::Room);
       continue;
     }
     std::size_t k = n < kWriterBytes - at ? n : kWriterBytes - at;
@@ -137,45 +236,30 @@ void stdout_append(const char *s, std::size_t n) {
     s += k;
     n -= k;
   }
-  if (g_write_through || (g_line_mode && std::memchr(item, '\n', size)))
+  if (g_write_through)
+    flush_writer(Flush::Everything);
+  else if (g_line_mode && std::memchr(item, '\n', size))
     stdout_flush();
 }
 
-void stdout_flush() {
-  if (g_committed == 0 && g_pending_len == 0)
-    return;
-  sigset_t all, old;
-  sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, &old);
-  write_range(g_written, g_committed);
-  g_written = 0;
-  g_committed = 0;
-  if (g_pending_len > 0 && !g_mid_line) {
-    write_out(1, g_pending, static_cast<std::size_t>(g_pending_len));
-    g_pending_len = 0;
-  }
-  sigprocmask(SIG_SETMASK, &old, nullptr);
-}
+void stdout_flush() { flush_writer(Flush::WholeLines); }
 
 void stdout_drain_for_exit() {
-  std::sig_atomic_t to = g_committed;
-  write_range(g_written, to);
-  g_written = to;
-  if (g_mid_line)
+  const std::sig_atomic_t from = g_written, end = g_committed;
+  const std::sig_atomic_t to = whole_lines_end(from, end);
+  if (to == from && g_mid_line) {
+    // Standard output holds the start of a line longer than the buffer,
+    // whose end is not in it: the line is cut where it came to, and ended.
+    write_claimed(from, end);
     write_out(1, "\n", 1);
-  if (g_pending_len > 0) {
-    write_out(1, g_pending, static_cast<std::size_t>(g_pending_len));
-    g_pending_len = 0;
+  } else {
+    write_claimed(from, to); // the open line is dropped
   }
+  write_pending();
 }
 
 void stdout_line_from_handler(const char *prefix, const char *line) {
-  std::sig_atomic_t from = g_written, to = g_committed;
-  std::atomic_signal_fence(std::memory_order_acquire);
-  while (to > from && g_buf[to - 1] != '\n')
-    --to;
-  write_range(from, to);
-  g_written = to;
+  write_claimed(g_written, whole_lines_end(g_written, g_committed));
   std::size_t n = 0;
   for (const char *part : {prefix, line})
     for (; *part && n < sizeof(g_pending); ++part)
@@ -192,11 +276,13 @@ bool result_lines_begun() { return g_result_lines_begun != 0; }
 // ---- Formatting
 // ---------------------------------------------------------------
 
-HeldSignals::HeldSignals() {
+HeldSignals::HeldSignals(bool abort_too) {
   sigset_t all;
   sigfillset(&all);
-  for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS})
+  for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS})
     sigdelset(&all, s);
+  if (!abort_too)
+    sigdelset(&all, SIGABRT);
   sigprocmask(SIG_BLOCK, &all, &old_);
 }
 

@@ -4,12 +4,16 @@
 // Every byte the process writes to standard output passes through one
 // fixed buffer, the standard-output writer: route_standard_output() sends
 // std::cout and C stdio's stdout into it, and the result lines append to it
-// directly. The main code appends whole items (a string, a number) and
-// writes the buffer out with write(2) while the asynchronous signals are
-// held, so a signal handler can always tell which bytes are out and which
-// are not: it writes out what the main code appended and not yet wrote,
-// ends a line that was cut, and only then prints its own lines. No byte is
-// written twice and no line is glued to the handler's.
+// directly. The main code appends and writes the buffer out with write(2)
+// while the asynchronous signals are held, in whole lines: a line goes out
+// once it ends, and only a line longer than the buffer goes out in parts.
+// So a signal handler can always tell which bytes are out and which are
+// not: it writes out the whole lines that the main code appended and not
+// yet wrote, drops the line the main code was in the middle of, and only
+// then prints its own lines. Every writer claims a range before it writes
+// it: no byte is written twice and no line is glued to the handler's. A
+// descriptor left non-blocking is waited for; standard output that fails
+// for good ends the run with status 3 at exit.
 //
 // SigSafeOut formats into a fixed buffer and hands it to write(2), with no
 // allocation, no locks and no stdio state: the handlers use it for their
@@ -28,31 +32,35 @@
 // which a signal handler cannot see.
 void route_standard_output();
 
-// Appends n bytes as one item (main code only, never a handler). The
-// writer holds them until stdout_flush(), until its buffer is full or, on a
-// terminal, until a line ends.
+// Appends n bytes (main code only, never a handler). The writer holds them
+// until stdout_flush(), until its buffer is full or, on a terminal, until
+// a line ends; at exit it writes out everything, an unended line too.
 void stdout_append(const char *s, std::size_t n);
 
-// Writes out everything appended (main code only). The asynchronous
-// signals are held meanwhile, so a handler finds either all of it out or
-// none of it.
+// Writes out every whole line appended (main code only); the line not yet
+// ended stays. Signals are held meanwhile, so a handler finds either all
+// of a write out or none of it.
 void stdout_flush();
 
 // For a path that ends the process (a handler that leaves with _exit):
-// writes out what the main code appended and not yet wrote, then ends a
-// line that standard output was left inside. Async-signal-safe.
+// writes out the whole lines that the main code appended and not yet
+// wrote; the line it was in the middle of is dropped. Only when standard
+// output already holds the start of a line longer than the buffer is that
+// line written as far as it came and ended. Then a waiting handler's line.
+// Async-signal-safe.
 void stdout_drain_for_exit();
 
 // For a handler that returns (abort): writes out the whole lines of what
 // the main code appended, then line (its text ending in '\n') when
-// standard output is at the start of a line. Otherwise the main code is in
-// the middle of a line that it will go on with: line waits and the main
-// code writes it after the next line end it writes out. The handler only
+// standard output is at the start of a line. Otherwise standard output
+// holds the start of a line longer than the buffer that the main code will
+// go on with: line waits and the main code writes it after the next line
+// end it writes out, or at exit after ending the line. The handler only
 // moves the start of what is still to be written past the bytes it wrote
 // out; the main code writes from there, so nothing comes out twice and the
 // bytes after the handler's stay held for the main code. (When the
-// process's own abort routine follows, the part of a line that the run had
-// not finished is not printed.)
+// process's own abort routine follows, the line that the run had not
+// finished is not printed.)
 // requires: line shorter than 256 characters. Async-signal-safe.
 void stdout_line_from_handler(const char *prefix, const char *line);
 
@@ -95,11 +103,11 @@ private:
   char buf_[4096];
 };
 
-// Keeps the asynchronous signals (all but those a fault raises) pending
-// while it lives. Async-signal-safe.
+// Keeps the asynchronous signals (all but those a fault raises, and but
+// abort unless abort_too) pending while it lives. Async-signal-safe.
 class HeldSignals {
 public:
-  HeldSignals();
+  explicit HeldSignals(bool abort_too = false);
   ~HeldSignals();
   HeldSignals(const HeldSignals &) = delete;
   HeldSignals &operator=(const HeldSignals &) = delete;

@@ -20,9 +20,9 @@
 //          handler's line.
 //   whole  every line the run printed before the handler's line comes out
 //          whole and once: that text is the start of what the same run
-//          prints without a signal, but for a line that the signal cut,
-//          which ends right before the handler's line ("c Kestrane
-//          received ...", printed once, at the start of a line). The
+//          prints without a signal, and it ends a line (a line that the
+//          signal cut is left out whole); the handler's line ("c Kestrane
+//          received ...") is printed once, at the start of a line. The
 //          solver's standard output is a small pipe, left unread from the
 //          awaited line until the signal is sent, so that the signal finds
 //          the run in the middle of writing.
@@ -89,8 +89,9 @@ Run run_and_signal(const std::vector<std::string> &argv, const regex_t &after,
   }
   close(p[1]);
   r.started = true;
-  auto deadline = std::chrono::steady_clock::now() +
-                  std::chrono::milliseconds(static_cast<long long>(limit * 1000));
+  auto deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::milliseconds(static_cast<long long>(limit * 1000));
   std::size_t scanned = 0; // lines before this offset were matched already
   char buf[65536];
   for (;;) {
@@ -227,8 +228,7 @@ std::string judge_single(const Run &r, long long declared) {
   return "";
 }
 
-// Before the handler's line, the start of the uncut run's output, but for
-// a cut line that the handler's path ended.
+// Before the handler's line, whole lines that start the uncut run's output.
 std::string judge_whole(const std::string &uncut, const Run &r) {
   const std::string head = "c Kestrane received ";
   std::size_t h = r.out.rfind(head, 0) == 0 ? 0 : r.out.find("\n" + head);
@@ -241,15 +241,10 @@ std::string judge_whole(const std::string &uncut, const Run &r) {
   const std::string before = r.out.substr(0, h);
   if (uncut.compare(0, before.size(), before) == 0)
     return "";
-  // A cut line: the uncut text goes on where the handler's path ended it.
-  if (!before.empty() && before.back() == '\n' && before.size() > 1 &&
-      uncut.compare(0, before.size() - 1, before, 0, before.size() - 1) == 0 &&
-      uncut[before.size() - 2] != '\n' && uncut[before.size() - 1] != '\n')
-    return "";
   std::size_t at = 0;
   while (at < before.size() && at < uncut.size() && before[at] == uncut[at])
     ++at;
-  std::size_t line = before.rfind('\n', at);
+  std::size_t line = at == 0 ? std::string::npos : before.rfind('\n', at - 1);
   line = line == std::string::npos ? 0 : line + 1;
   return "the output differs from the uncut run's at byte " +
          std::to_string(at) + ", in the line '" +
@@ -347,8 +342,8 @@ int main(int argc, char **argv) {
       return 1;
     }
     if (r.killed) {
-      std::cout << "FAIL " << what << ": still running after " << limit
-                << " s" << (r.signalled ? " and the signal" : "") << "\n";
+      std::cout << "FAIL " << what << ": still running after " << limit << " s"
+                << (r.signalled ? " and the signal" : "") << "\n";
       return 1;
     }
     // kept, whole: an answer means the result lines had begun; single: a

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdio>
+#include <fcntl.h>
 #include <iostream>
+#include <signal.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,12 +17,24 @@ struct Captured {
   std::string out;
 };
 
-template <typename Fn> Captured run_captured(Fn fn) {
+// A reader that is slow to read: the pipe holds one page, and nothing is
+// read for delay_ms; with signal, the child gets it once the first bytes
+// came (it is then writing), and has 100 ms to take it before the rest is
+// read.
+struct SlowReader {
+  int delay_ms = 0;
+  int signal = 0;
+};
+
+template <typename Fn>
+Captured run_captured(Fn fn, const SlowReader *slow = nullptr) {
   std::cout.flush();
   std::fflush(stdout);
   int p[2];
   if (pipe(p) != 0)
     return {};
+  if (slow)
+    fcntl(p[1], F_SETPIPE_SZ, 4096);
   pid_t pid = fork();
   if (pid == 0) {
     close(p[0]);
@@ -35,6 +49,14 @@ template <typename Fn> Captured run_captured(Fn fn) {
   Captured c;
   char buf[4096];
   ssize_t n;
+  if (slow) {
+    usleep(static_cast<useconds_t>(slow->delay_ms) * 1000);
+    if (slow->signal && (n = read(p[0], buf, sizeof buf)) > 0) {
+      c.out.append(buf, static_cast<std::size_t>(n));
+      kill(pid, slow->signal);
+      usleep(100000);
+    }
+  }
   while ((n = read(p[0], buf, sizeof buf)) > 0)
     c.out.append(buf, static_cast<std::size_t>(n));
   close(p[0]);

@@ -1,12 +1,14 @@
 // The signal path (handlers and finishup, before and after the objects are
 // published, with and without a kept model, during the result lines), the
-// result lines and the banner. Each case runs in a child process: the signal path ends it.
+// result lines and the banner. Each case runs in a child process: the signal
+// path ends it.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -119,7 +121,7 @@ TEST_F(SignalPath, DeclaredVariablesBeyondThoseUsedPrintFalse) {
 TEST_F(SignalPath, OnlyACheaperModelOfTheHardClausesReplacesTheKeptOne) {
   Captured r = run_captured([&] {
     publish();
-    ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1}); // 3
+    ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1});  // 3
     ZORToolObjects::keep_model(std::vector<long long>{0, -1, -1}); // hard
     ZORToolObjects::keep_model(std::vector<bool>{false, true});    // 0
     ZORToolObjects::keep_model(std::vector<long long>{0, 1, 1});   // 3
@@ -239,7 +241,7 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
       r.out,
       "c Kestrane received abort signal. Terminating ...\nstill running\n");
   // The handler's line never splits one of the run's lines: it follows the
-  // whole lines held, or waits for the line the run is in to end.
+  // whole lines held, and a line not yet ended goes on after it.
   r = run_captured([] {
     route_standard_output();
     install_signal_handlers();
@@ -252,8 +254,59 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
   });
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "first\nsecond half\nc Kestrane received abort signal. "
-                   "Terminating ...\nthird line\nfourth line\nc Kestrane "
-                   "received abort signal. Terminating ...\nlast\n");
+                   "Terminating ...\nthird line\nc Kestrane received abort "
+                   "signal. Terminating ...\nfourth line\nlast\n");
+  // The abort writes out a buffer that whole lines fill to the last byte;
+  // the run appends on.
+  std::string full;
+  for (int i = 0; i < 4096; ++i) {
+    char line[17];
+    std::snprintf(line, sizeof line, "c line %08d\n", i);
+    full += line;
+  }
+  r = run_captured([&] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << full;
+    kill(getpid(), SIGABRT);
+    std::cout << "after" << std::endl;
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == full +
+                           "c Kestrane received abort signal. Terminating ...\n"
+                           "after\n")
+      << r.out.size() << " bytes";
+}
+
+TEST_F(SignalPath, AbortLineWaitingAtExitIsWritten) {
+  // An open line, a flush, an abort from outside, the line goes on and the
+  // run exits without ending it.
+  Captured r = run_captured([] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << "c partial" << std::flush;
+    kill(getpid(), SIGABRT);
+    std::cout << " more";
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "c Kestrane received abort signal. Terminating ...\n"
+                   "c partial more");
+  // A line longer than the writer's buffer is partly out when the abort
+  // comes: the abort's line waits, and at exit follows the line's end.
+  std::string big(100000, 'x');
+  r = run_captured([&] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << big;
+    kill(getpid(), SIGABRT);
+    std::cout << " end";
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out ==
+              big + " end\nc Kestrane received abort signal. Terminating ...\n")
+      << r.out.size() << " bytes, ending '" << r.out.substr(big.size()) << "'";
 }
 
 TEST_F(SignalPath, HandledSignalsAreBlockedWhileOneIsHandled) {
@@ -274,22 +327,53 @@ TEST_F(SignalPath, HandledSignalsAreBlockedWhileOneIsHandled) {
   signal(SIGABRT, SIG_DFL);
 }
 
-TEST_F(SignalPath, PendingOutputComesFirstAndACutLineEnds) {
+TEST_F(SignalPath, WholeLinesComeFirstAndACutLineIsDropped) {
   // What std::cout and stdio hold when the signal comes is written before
-  // the handler's line; the line it cut ends first.
+  // the handler's line, but for the line not yet ended ("o " without its
+  // cost): no part of a line comes out.
+  const char *handler = "c Kestrane received external signal SIGTERM. "
+                        "Terminating ...\nc o Top\n";
   Captured r = run_captured([] {
     route_standard_output();
     install_signal_handlers();
     std::printf("progress line\n");
-    std::cout << "held " << 42 << '\n' << "cut li";
+    std::cout << "held " << 42 << '\n' << "o ";
     raise(SIGTERM);
   });
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.rfind("progress line\nheld 42\ncut li\nc Kestrane received "
-                        "external signal SIGTERM. Terminating ...\nc o Top\n",
-                        0),
+  EXPECT_EQ(r.out.rfind(std::string("progress line\nheld 42\n") + handler, 0),
             0u)
       << r.out;
+  // The buffer fills in the middle of a line: the whole lines go out, the
+  // line's start stays for its end, which the signal never lets come.
+  std::string lines;
+  for (int i = 0; i < 4095; ++i) {
+    char line[17];
+    std::snprintf(line, sizeof line, "c line %08d\n", i);
+    lines += line;
+  }
+  lines += "c end\n"; // 6 bytes short of the 65,536-byte buffer
+  r = run_captured([&] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << lines << "c mf: " << 4443 << "-> ";
+    raise(SIGTERM);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind(lines + handler, 0), 0u)
+      << r.out.substr(lines.size() - 20, 100);
+  // Only a line longer than the buffer goes out in parts; a cut to it is
+  // ended.
+  std::string big(100000, 'x');
+  r = run_captured([&] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << "c begin\n" << big;
+    raise(SIGTERM);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c begin\n" + big + "\n" + handler, 0), 0u)
+      << r.out.size() << " bytes";
 }
 
 TEST_F(SignalPath, RoutedOutputKeepsEveryByteInOrder) {
@@ -414,7 +498,8 @@ void escape_uncaught() noexcept { throw_wren_out_of_memory(); }
 
 TEST_F(SignalPath, FailedAllocationEndsTheRunThroughFinishup) {
 #ifdef KESTRANE_ASAN
-  GTEST_SKIP() << "the address sanitizer's allocator reports the failure itself";
+  GTEST_SKIP()
+      << "the address sanitizer's allocator reports the failure itself";
 #endif
   Captured r = run_captured([] {
     install_signal_handlers();
@@ -435,4 +520,78 @@ TEST_F(SignalPath, UncaughtExceptionEndsTheRunThroughFinishup) {
   expect_stopped(r, "c Kestrane stopped: wren: out of memory (allocation "
                     "failed or 32-bit size limit passed). Terminating ...\n"
                     "c o 3 LB\ns UNKNOWN\n");
+}
+
+TEST_F(SignalPath, AbortDuringAnEndingWritesNothingTwice) {
+  // An exception ends the run while the reader is slow: an abort sent from
+  // outside while the ending writes out what is held must not write it
+  // again (the ending holds it until the process is gone).
+  std::string lines;
+  for (int i = 0; i < 5000; ++i) // under the writer's 65,536 bytes
+    lines += "c line " + std::to_string(i) + "\n";
+  SlowReader slow{0, SIGABRT};
+  Captured r = run_captured(
+      [&] {
+        route_standard_output();
+        install_signal_handlers();
+        std::cout << lines;
+        escape_uncaught();
+      },
+      &slow);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind(lines + "c Kestrane stopped: wren: out of memory", 0),
+            0u)
+      << r.out.size() << " bytes";
+  EXPECT_EQ(r.out.find("abort"), std::string::npos);
+}
+
+TEST_F(SignalPath, NonBlockingStandardOutputLosesNothing) {
+  // The parent left the pipe non-blocking and reads late: the writer waits
+  // for it, in the main code and in a handler alike.
+  std::string lines;
+  for (int i = 0; i < 50000; ++i)
+    lines += "c line " + std::to_string(i) + "\n";
+  SlowReader slow{300, 0};
+  auto nonblocking = [] { fcntl(1, F_SETFL, fcntl(1, F_GETFL) | O_NONBLOCK); };
+  Captured r = run_captured(
+      [&] {
+        nonblocking();
+        route_standard_output();
+        std::cout << lines;
+        std::exit(0);
+      },
+      &slow);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == lines) << r.out.size() << " of " << lines.size();
+  r = run_captured(
+      [&] {
+        nonblocking();
+        route_standard_output();
+        install_signal_handlers();
+        std::cout << lines;
+        raise(SIGTERM);
+      },
+      &slow);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind(lines + "c Kestrane received external signal", 0), 0u)
+      << r.out.size() << " bytes";
+  EXPECT_TRUE(ends_with_cpu_line(r.out, "c "));
+}
+
+TEST_F(Results, StandardOutputThatFailsEndsTheRunWithStatus3) {
+  // A result that could not be written is no answer: status 3 and a
+  // message on standard error (here the captured pipe) instead of 0.
+  Captured r = run_captured([&] {
+    dup2(1, 2);
+    int full = open("/dev/full", O_WRONLY);
+    if (full < 0 || dup2(full, 1) < 0)
+      _exit(9);
+    route_standard_output();
+    print_results(Kestrane::instance(), model, 2, 3, true);
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(
+      r.out,
+      "ERROR! Could not write standard output: No space left on device\n");
 }
