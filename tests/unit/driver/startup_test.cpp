@@ -25,6 +25,17 @@
 
 namespace {
 
+// n lines "c line 00000000" of 16 bytes each.
+std::string numbered_lines(int n) {
+  std::string lines;
+  char line[17];
+  for (int i = 0; i < n; ++i) {
+    std::snprintf(line, sizeof line, "c line %08d\n", i);
+    lines += line;
+  }
+  return lines;
+}
+
 class SignalPath : public testing::Test {
 protected:
   void SetUp() override {
@@ -258,12 +269,7 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
                    "signal. Terminating ...\nfourth line\nlast\n");
   // The abort writes out a buffer that whole lines fill to the last byte;
   // the run appends on.
-  std::string full;
-  for (int i = 0; i < 4096; ++i) {
-    char line[17];
-    std::snprintf(line, sizeof line, "c line %08d\n", i);
-    full += line;
-  }
+  const std::string full = numbered_lines(4096);
   r = run_captured([&] {
     route_standard_output();
     install_signal_handlers();
@@ -346,13 +352,8 @@ TEST_F(SignalPath, WholeLinesComeFirstAndACutLineIsDropped) {
       << r.out;
   // The buffer fills in the middle of a line: the whole lines go out, the
   // line's start stays for its end, which the signal never lets come.
-  std::string lines;
-  for (int i = 0; i < 4095; ++i) {
-    char line[17];
-    std::snprintf(line, sizeof line, "c line %08d\n", i);
-    lines += line;
-  }
-  lines += "c end\n"; // 6 bytes short of the 65,536-byte buffer
+  // 6 bytes short of the 65,536-byte buffer.
+  const std::string lines = numbered_lines(4095) + "c end\n";
   r = run_captured([&] {
     route_standard_output();
     install_signal_handlers();
@@ -526,9 +527,7 @@ TEST_F(SignalPath, AbortDuringAnEndingWritesNothingTwice) {
   // An exception ends the run while the reader is slow: an abort sent from
   // outside while the ending writes out what is held must not write it
   // again (the ending holds it until the process is gone).
-  std::string lines;
-  for (int i = 0; i < 5000; ++i) // under the writer's 65,536 bytes
-    lines += "c line " + std::to_string(i) + "\n";
+  const std::string lines = numbered_lines(4000); // under 65,536 bytes
   SlowReader slow{0, SIGABRT};
   Captured r = run_captured(
       [&] {
@@ -548,9 +547,7 @@ TEST_F(SignalPath, AbortDuringAnEndingWritesNothingTwice) {
 TEST_F(SignalPath, NonBlockingStandardOutputLosesNothing) {
   // The parent left the pipe non-blocking and reads late: the writer waits
   // for it, in the main code and in a handler alike.
-  std::string lines;
-  for (int i = 0; i < 50000; ++i)
-    lines += "c line " + std::to_string(i) + "\n";
+  const std::string lines = numbered_lines(50000);
   SlowReader slow{300, 0};
   auto nonblocking = [] { fcntl(1, F_SETFL, fcntl(1, F_GETFL) | O_NONBLOCK); };
   Captured r = run_captured(
