@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -36,6 +37,22 @@ const int kOrderlySignals[] = {SIGHUP,  SIGINT,  SIGQUIT,
 
 const char *comment() { return ZORConfig::comp_format ? "c " : ""; }
 
+const char kAbortLine[] = "Kestrane received abort signal. Terminating ...\n";
+
+// Queues the line of an abort that came while the signals were held (a
+// signal that ends the run may be taken before it, and its ending keeps
+// the abort pending until the process is gone). requires: abort held.
+void take_held_abort() {
+  if (result_lines_begun())
+    return;
+  sigset_t abort_only;
+  sigemptyset(&abort_only);
+  sigaddset(&abort_only, SIGABRT);
+  const timespec no_wait = {0, 0};
+  if (sigtimedwait(&abort_only, nullptr, &no_wait) == SIGABRT)
+    stdout_queue_line(comment(), kAbortLine);
+}
+
 // The one way out of a run cut short by a signal, a failed allocation or an
 // uncaught exception: once only (a second entry leaves at once), with the
 // asynchronous signals held, the whole lines that standard output holds
@@ -49,6 +66,7 @@ const char *comment() { return ZORConfig::comp_format ? "c " : ""; }
   // allocation, an exception) an abort sent from outside would otherwise
   // write its line amid the ending's.
   HeldSignals held(true);
+  take_held_abort();
   stdout_drain_for_exit();
   SigSafeOut out;
   out << comment() << what << detail << ". Terminating ..." << '\n';
@@ -69,17 +87,18 @@ void install_signal_handlers() {
   sigaddset(&block, SIGABRT);
   sigaddset(&block, SIGALRM);
 
-  auto install = [&](int sig, void (*handler)(int)) {
-    struct sigaction sa = {};
-    sa.sa_handler = handler;
-    sa.sa_mask = block;
-    sa.sa_flags = SA_RESTART;
-    sigaction(sig, &sa, nullptr); // SIGKILL cannot be caught: ignored
-  };
+  struct sigaction sa = {};
+  sa.sa_mask = block;
+  sa.sa_flags = SA_RESTART;
+  sa.sa_handler = SIG_handler;
   for (int s : kOrderlySignals)
-    install(s, SIG_handler);
-  install(SIGABRT, SIG_abort_handler);
-  install(SIGALRM, SIG_alarm_handler);
+    sigaction(s, &sa, nullptr); // SIGKILL cannot be caught: ignored
+  sa.sa_handler = SIG_alarm_handler;
+  sigaction(SIGALRM, &sa, nullptr);
+  // The abort handler tells the process's own abort from one sent.
+  sa.sa_flags = SA_RESTART | SA_SIGINFO;
+  sa.sa_sigaction = SIG_abort_handler;
+  sigaction(SIGABRT, &sa, nullptr);
   std::set_new_handler(out_of_memory_handler);
   std::set_terminate(uncaught_exception_handler);
 }
@@ -147,14 +166,16 @@ void SIG_handler(int sig) {
 
 void SIG_alarm_handler(int) { end_run("Kestrane received timeout signal", ""); }
 
-void SIG_abort_handler(int) {
+void SIG_abort_handler(int, siginfo_t *info, void *) {
   // Only a line: an abort sent from outside leaves the run going, while the
-  // process's own abort routine still ends the process after the handler.
-  // Not after the result lines, which stay the last.
+  // process's own abort routine (raise, which signals its own thread) still
+  // ends the process after the handler. Not after the result lines, which
+  // stay the last.
   if (result_lines_begun())
     return;
-  stdout_line_from_handler(comment(),
-                           "Kestrane received abort signal. Terminating ...\n");
+  const bool own =
+      info && info->si_code == SI_TKILL && info->si_pid == getpid();
+  stdout_line_from_handler(comment(), kAbortLine, own);
 }
 
 // Both run while the heap may be exhausted: they print without allocating.
@@ -177,8 +198,13 @@ void uncaught_exception_handler() {
 void finishup() {
   g_ending = 1;
   // The result lines of a finished run have begun: they stay the only ones.
-  if (result_lines_begun())
+  if (result_lines_begun()) {
+    exit_if_stdout_failed();
     _exit(ExitStatus::Stopped);
+  }
+  // An abort that came while the ending wrote, after what is held.
+  take_held_abort();
+  stdout_drain_for_exit();
   SigSafeOut out;
   const bool comp = ZORConfig::comp_format;
   // The model kept with the best cost so far, if an algorithm found one.
@@ -197,6 +223,7 @@ void finishup() {
   }
   out << (comp ? "c " : "") << "CPU Time: " << RUSAGE::read_cpu_time() << '\n';
   out.flush();
+  exit_if_stdout_failed();
   _exit(ExitStatus::Stopped);
 }
 

@@ -3,6 +3,7 @@
 // signal path that ends a run cut short by a signal or the time-out.
 #pragma once
 
+#include <csignal>
 #include <vector>
 
 #include "model/basic_clset.hpp"
@@ -57,8 +58,10 @@ void SIG_handler(int sig);
 void SIG_alarm_handler(int sig);
 // A line only, and the run goes on (an abort sent from outside); none once
 // the result lines have begun. The line never splits one of the run's: it
-// waits for the run's line to end (see stdout_line_from_handler).
-void SIG_abort_handler(int sig);
+// waits for the run's line to end (see stdout_line_from_handler), but for
+// the process's own abort, which ends it after the handler. Installed with
+// SA_SIGINFO.
+void SIG_abort_handler(int sig, siginfo_t *info, void *context);
 // A failed allocation: "Kestrane ran out of memory", then finishup.
 void out_of_memory_handler();
 // An exception that nothing caught: "Kestrane stopped: " and its text,
@@ -67,6 +70,8 @@ void uncaught_exception_handler();
 
 // Ends a run cut short: the model kept with the best cost so far (when an
 // algorithm found one) and that cost as a comment, "s UNKNOWN", the CPU
-// time; exit status 1. Once the result lines have begun it prints nothing
-// more. Writes through write(2) only and leaves with _exit.
+// time; exit status 1, or 3 with a message on standard error when
+// standard output could not be written. Once the result lines have begun
+// it prints nothing more. Writes through write(2) only and leaves with
+// _exit.
 [[noreturn]] void finishup();

@@ -2,15 +2,18 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 #include <new>
 #include <poll.h>
 #include <streambuf>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "model/runtime_msgs.hpp"
@@ -19,78 +22,288 @@ namespace {
 
 // ---- The standard-output writer's state ------------------------------------
 // [g_written, g_committed) of g_buf holds what the main code appended and
-// nobody wrote out yet. Standard output is written in whole lines: the
-// bytes after the last line end (the open line) stay in the buffer until
-// their line ends, unless that line alone fills the buffer, when it goes
-// out in parts. The main code alone advances g_committed (after the bytes
-// are in place) and moves the open line to the buffer's start (while every
-// signal is blocked); a handler only reads g_committed and moves g_written
-// up to it.
+// nobody wrote out yet. The main code appends whole items (only an item
+// longer than the buffer is split) and, as the buffer fills, writes out
+// the whole lines; the bytes after the last line end (the open line) stay
+// until their line ends, unless the open line and the next item do not
+// fit the buffer together. The main code alone advances g_committed (after
+// the bytes are in place) and moves what stays to the buffer's start
+// (while every signal is blocked); a handler only reads g_committed and
+// moves g_written up to it.
 constexpr std::size_t kWriterBytes = std::size_t(1) << 16;
 char g_buf[kWriterBytes];
 volatile std::sig_atomic_t g_written = 0;
 volatile std::sig_atomic_t g_committed = 0;
-// Standard output, as far as it is written, ends inside a line (a line
-// longer than the buffer, or the unended end of the output at exit).
+// While the main code writes [g_written, g_flush_to) out and waits for the
+// reader: a handler that runs meanwhile writes all of it.
+volatile std::sig_atomic_t g_flush_to = 0;
+// Standard output, as far as it is written, ends inside a line.
 volatile std::sig_atomic_t g_mid_line = 0;
-// A handler's line waiting for the main code's line to end (its length).
+// That line is longer than the buffer: the main code wrote its start out
+// when the buffer filled (not on purpose).
+volatile std::sig_atomic_t g_long_line = 0;
+// Handlers' lines waiting for standard output to reach a line start: one
+// text, g_pending_count times; g_pending_at bytes of the first are out.
 char g_pending[256];
 volatile std::sig_atomic_t g_pending_len = 0;
+volatile std::sig_atomic_t g_pending_count = 0;
+volatile std::sig_atomic_t g_pending_at = 0;
 // The error that writing standard output failed with for good (0: none).
 volatile std::sig_atomic_t g_stdout_errno = 0;
+// An ending stopped waiting for a reader that does not read: nothing more
+// goes to standard output.
+volatile std::sig_atomic_t g_cut = 0;
+// When the run's ending stops waiting for the reader, in nanoseconds of
+// the monotonic clock (0: no ending has begun).
+std::atomic<long long> g_deadline{0};
+static_assert(std::atomic<long long>::is_always_lock_free,
+              "handlers read and set the deadline");
 // Every line is written out as soon as it ends (standard output is a
 // terminal), or every append is written out whole (the process is exiting).
 bool g_line_mode = false;
 bool g_write_through = false;
 volatile std::sig_atomic_t g_result_lines_begun = 0;
 
-// Waits until fd takes bytes again (a non-blocking descriptor that is
-// full); false when it cannot be waited for.
-bool wait_writable(int fd) {
+// A signal or the time-out ends the run within 3 seconds even when nobody
+// reads standard output: its ending waits this long for the reader, then
+// leaves the rest out.
+constexpr long long kEndingWaitNs = 2500000000LL;
+// An abort from outside waits this long for the reader; what it could not
+// write then waits for the main code (or the ending).
+constexpr long long kAbortWaitNs = 200000000LL;
+// While the main code holds the signals and waits for the reader, it looks
+// this often for a held signal that ends the run.
+constexpr int kHeldLookMs = 50;
+// At most this many bytes go out in one write to a descriptor that can
+// stall: poll's "writable" guarantees a pipe takes that many at once.
+constexpr std::size_t kPiece = PIPE_BUF;
+// The signals that end a run.
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM};
+
+// Keeps errno unchanged for the code a handler interrupts.
+struct KeepErrno {
+  int saved = errno;
+  ~KeepErrno() { errno = saved; }
+};
+
+long long now_ns() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+// Starts the ending's clock, once. Async-signal-safe.
+void start_ending_clock() {
+  long long none = 0;
+  g_deadline.compare_exchange_strong(none, now_ns() + kEndingWaitNs);
+}
+
+// Whether a reader can keep writes to fd waiting (a pipe, socket or
+// terminal); a regular file or block device takes every write whole.
+bool can_stall(int fd) {
+  struct stat st;
+  return fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+}
+
+// Whether mask blocks a signal that ends the run; with pending, one that
+// is also pending.
+bool holds_ending_signal(const sigset_t &mask, const sigset_t *pending) {
+  for (int s : kEndingSignals)
+    if (sigismember(&mask, s) == 1 &&
+        (!pending || sigismember(pending, s) == 1))
+      return true;
+  return false;
+}
+
+// How a writer waits for standard output to take bytes.
+struct Waiter {
+  // When to give up (monotonic nanoseconds); 0: when the ending's clock
+  // runs out, or never before an ending.
+  long long deadline;
+  // The main code's mask to wait under (its caller's), so that a handler
+  // can run meanwhile; null for a handler, which waits as it is.
+  const sigset_t *mask;
+  // Giving up leaves the rest out for good (an ending), or leaves it for
+  // the main code (an abort's handler).
+  bool cut;
+};
+
+enum class Waited { Ready, Interrupted, GaveUp, Failed };
+
+// Waits until fd takes bytes. Under a mask that holds the signals that end
+// the run (the main code amid its result lines), a held one that is
+// pending starts the ending's clock, and the wait ends with it.
+Waited wait_writable(int fd, const Waiter &w) {
+  const bool held = w.mask && holds_ending_signal(*w.mask, nullptr);
   pollfd p = {fd, POLLOUT, 0};
   for (;;) {
-    int r = ::poll(&p, 1, -1);
+    long long deadline = w.deadline;
+    const long long ending = g_deadline.load();
+    if (ending != 0 && (deadline == 0 || ending < deadline))
+      deadline = ending;
+    int ms = -1;
+    if (deadline != 0) {
+      const long long left = deadline - now_ns();
+      if (left <= 0)
+        return Waited::GaveUp;
+      ms = static_cast<int>(left / 1000000 + 1);
+    }
+    if (held && (ms < 0 || ms > kHeldLookMs))
+      ms = kHeldLookMs;
+    int r;
+    if (w.mask) {
+      timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+      r = ::ppoll(&p, 1, ms < 0 ? nullptr : &ts, w.mask);
+    } else {
+      r = ::poll(&p, 1, ms);
+    }
     if (r > 0)
-      return true; // an error or a hang-up: the next write reports it
-    if (r < 0 && errno != EINTR)
-      return false;
-  }
-}
-
-// Writes n bytes to fd, waiting while a non-blocking descriptor is full;
-// on standard output, remembers whether the last byte ended a line, or
-// the error it failed with for good (the rest is then dropped). Leaves
-// errno as it found it: handlers call it. Async-signal-safe.
-void write_out(int fd, const char *s, std::size_t n) {
-  const int saved = errno;
-  while (n > 0) {
-    ssize_t w = ::write(fd, s, n);
-    if (w > 0) {
-      s += w;
-      n -= static_cast<std::size_t>(w);
-      if (fd == 1)
-        g_mid_line = s[-1] != '\n';
+      return Waited::Ready; // an error or a hang-up: the write reports it
+    if (r < 0 && errno == EINTR) {
+      if (w.mask)
+        return Waited::Interrupted; // a handler ran: look at the range again
       continue;
     }
-    if (w < 0 && errno == EINTR)
-      continue;
-    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && wait_writable(fd))
-      continue;
-    if (fd == 1 && g_stdout_errno == 0)
-      g_stdout_errno = w < 0 ? errno : EIO;
-    break;
+    if (r < 0)
+      return Waited::Failed;
+    sigset_t pending;
+    if (held && sigpending(&pending) == 0 &&
+        holds_ending_signal(*w.mask, &pending))
+      start_ending_clock();
   }
-  errno = saved;
 }
 
-// Claims [from, to) of the buffer, then writes it out: a handler that
-// comes during the write finds none of it left to write.
-void write_claimed(std::sig_atomic_t from, std::sig_atomic_t to) {
-  if (from >= to)
+// The length of the next piece of the n bytes at s: all of them to a
+// descriptor that cannot stall; otherwise at most kPiece, ending at the
+// last line end among them when there is one, so that a cut leaves whole
+// lines.
+std::size_t piece_length(const char *s, std::size_t n, bool stall) {
+  if (!stall || n <= kPiece)
+    return n;
+  const void *nl = memrchr(s, '\n', kPiece);
+  return nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - s) + 1
+            : kPiece;
+}
+
+// Writes one piece of the n bytes at s to standard output once it takes
+// bytes. Returns the bytes written (0: none yet, look again), or -1 when
+// the writer stops: it gave up waiting, or standard output failed for good
+// (recorded); after either, nothing more goes out.
+long put_piece(const char *s, std::size_t n, bool stall, const Waiter &w) {
+  if (g_cut || g_stdout_errno)
+    return -1;
+  int failure = 0;
+  if (stall) {
+    switch (wait_writable(1, w)) {
+    case Waited::Ready:
+      break;
+    case Waited::Interrupted:
+      return 0;
+    case Waited::GaveUp:
+      if (w.cut)
+        g_cut = 1;
+      return -1;
+    case Waited::Failed:
+      failure = errno;
+      break;
+    }
+  }
+  if (failure == 0) {
+    const ssize_t k = ::write(1, s, piece_length(s, n, stall));
+    if (k > 0) {
+      g_mid_line = s[k - 1] != '\n';
+      if (!g_mid_line)
+        g_long_line = 0;
+      return k;
+    }
+    if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+      return 0;
+    failure = k < 0 ? errno : EIO;
+  }
+  if (g_stdout_errno == 0)
+    g_stdout_errno = failure;
+  return -1;
+}
+
+// Writes [g_written, to) of the buffer out, each piece claimed as soon as
+// it is written: signals are blocked around every write, and a handler
+// that runs while the main code waits finds the rest still to write.
+// Returns whether all of it went out; when the writer stopped for good the
+// rest is passed over.
+bool write_range(std::sig_atomic_t to, const Waiter &w) {
+  const bool stall = can_stall(1);
+  while (g_written < to) {
+    std::atomic_signal_fence(std::memory_order_acquire);
+    const std::sig_atomic_t from = g_written;
+    const long k =
+        put_piece(g_buf + from, static_cast<std::size_t>(to - from), stall, w);
+    if (k < 0) {
+      if (g_cut || g_stdout_errno)
+        g_written = to;
+      return false;
+    }
+    if (k > 0) // else a handler may have moved g_written meanwhile
+      g_written = static_cast<std::sig_atomic_t>(from + k);
+  }
+  return true;
+}
+
+// Writes n bytes to a descriptor other than standard output, waiting while
+// a non-blocking one is full; what cannot be written is dropped.
+void write_other(int fd, const char *s, std::size_t n) {
+  while (n > 0) {
+    const ssize_t k = ::write(fd, s, n);
+    if (k > 0) {
+      s += k;
+      n -= static_cast<std::size_t>(k);
+      continue;
+    }
+    if (k < 0 && errno == EINTR)
+      continue;
+    pollfd p = {fd, POLLOUT, 0};
+    if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+        (::poll(&p, 1, -1) >= 0 || errno == EINTR))
+      continue;
     return;
-  g_written = to;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  write_out(1, g_buf + from, static_cast<std::size_t>(to - from));
+  }
+}
+
+// Writes n bytes that are not the buffer's (a handler's line, a line end)
+// to standard output. Returns whether all went out.
+bool write_own(const char *s, std::size_t n, const Waiter &w) {
+  const bool stall = can_stall(1);
+  while (n > 0) {
+    const long k = put_piece(s, n, stall, w);
+    if (k < 0)
+      return false;
+    s += k;
+    n -= static_cast<std::size_t>(k);
+  }
+  return true;
+}
+
+// Writes the waiting handlers' lines once standard output is at a line
+// start, each taken off as it goes out; with started_only, just the rest
+// of one already begun.
+void write_pending(const Waiter &w, bool started_only = false) {
+  const bool stall = can_stall(1);
+  for (;;) {
+    const std::sig_atomic_t at = g_pending_at;
+    if (g_pending_count == 0 || (at == 0 && (started_only || g_mid_line)))
+      return;
+    const long k = put_piece(
+        g_pending + at, static_cast<std::size_t>(g_pending_len - at), stall, w);
+    if (k < 0)
+      return;
+    if (k == 0) // a handler may have written the lines meanwhile
+      continue;
+    if (at + k < g_pending_len) {
+      g_pending_at = static_cast<std::sig_atomic_t>(at + k);
+    } else {
+      g_pending_at = 0;
+      g_pending_count = g_pending_count - 1;
+    }
+  }
 }
 
 // The end (just past the '\n') of the last line that ends in [from, to),
@@ -98,54 +311,103 @@ void write_claimed(std::sig_atomic_t from, std::sig_atomic_t to) {
 std::sig_atomic_t whole_lines_end(std::sig_atomic_t from,
                                   std::sig_atomic_t to) {
   std::atomic_signal_fence(std::memory_order_acquire);
-  while (to > from && g_buf[to - 1] != '\n')
-    --to;
+  if (to <= from)
+    return from;
+  const void *nl =
+      memrchr(g_buf + from, '\n', static_cast<std::size_t>(to - from));
+  return nl ? static_cast<std::sig_atomic_t>(static_cast<const char *>(nl) -
+                                             g_buf + 1)
+            : from;
+}
+
+// What a handler writes of the buffer: the whole lines, what the main code
+// is writing out on purpose, and with long_line a line longer than the
+// buffer as far as it came.
+std::sig_atomic_t handler_range_end(bool long_line) {
+  const std::sig_atomic_t from = g_written, end = g_committed;
+  std::sig_atomic_t to = whole_lines_end(from, end);
+  if (long_line && to == from && g_long_line)
+    to = end;
+  if (g_flush_to > to)
+    to = g_flush_to;
   return to;
 }
 
-// Writes the handler's waiting line once standard output is at a line
-// start; claimed first, like the buffer.
-void write_pending() {
-  const std::sig_atomic_t n = g_pending_len;
-  if (n == 0 || g_mid_line)
-    return;
-  g_pending_len = 0;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  write_out(1, g_pending, static_cast<std::size_t>(n));
+// Writes out what a handler that ends the process writes of the buffer,
+// ends a line left open, then the waiting handlers' lines. A handler's
+// line that was begun is finished first.
+void drain(const Waiter &w) {
+  write_pending(w, true);
+  write_range(handler_range_end(true), w);
+  if (g_mid_line)
+    write_own("\n", 1, w);
+  write_pending(w);
 }
 
 // How much of the buffer the main code writes out.
 enum class Flush {
   WholeLines, // through the last line end; the open line stays
-  Room,       // the same, but an open line that fills the buffer goes too
-  Everything, // all, then a waiting handler's line on a line of its own
+  Room,       // the same, and the open line too if too little room is left
+  Everything, // all, the open line too (a flush on purpose)
+  AtExit,     // all, then a waiting handler's line on a line of its own
 };
 
-// Main code only. Writes out with every signal blocked and moves what
-// stays to the buffer's start, so that a handler finds either all of a
-// write out or none of it.
-void flush_writer(Flush how) {
+// Main code only. Writes out with every signal blocked but while it waits
+// for the reader (then the caller's mask holds), and moves what stays to
+// the buffer's start. room: the bytes Flush::Room must leave free.
+void flush_writer(Flush how, std::size_t room = 0) {
   // A buffer that a handler wrote out to its end still needs emptying.
-  if (g_committed == 0 && g_pending_len == 0)
+  if (g_committed == 0 && g_pending_count == 0)
     return;
   sigset_t all, old;
   sigfillset(&all);
   sigprocmask(SIG_BLOCK, &all, &old);
   const std::sig_atomic_t end = g_committed;
   std::sig_atomic_t to = end;
-  if (how != Flush::Everything) {
+  bool open_line_too = false;
+  if (how == Flush::WholeLines || how == Flush::Room) {
     to = whole_lines_end(g_written, end);
-    if (how == Flush::Room && to == 0)
-      to = end; // a line longer than the buffer
+    if (how == Flush::Room &&
+        kWriterBytes - static_cast<std::size_t>(end - to) < room) {
+      to = end;
+      open_line_too = true;
+    }
   }
-  write_claimed(g_written, to);
+  const Waiter w{0, &old, true};
+  g_flush_to = to;
+  write_range(to, w);
   std::memmove(g_buf, g_buf + to, static_cast<std::size_t>(end - to));
   g_written = 0;
   g_committed = end - to;
-  if (how == Flush::Everything && g_pending_len > 0 && g_mid_line)
-    write_out(1, "\n", 1);
-  write_pending();
+  g_flush_to = 0;
+  if (open_line_too)
+    g_long_line = g_mid_line;
+  if (how == Flush::AtExit && g_pending_count > 0 && g_pending_at == 0 &&
+      g_mid_line)
+    write_own("\n", 1, w);
+  write_pending(w);
   sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// Appends n bytes at g_committed, which they fit.
+void commit(const char *s, std::size_t n) {
+  const std::size_t at = static_cast<std::size_t>(g_committed);
+  std::memcpy(g_buf + at, s, n);
+  std::atomic_signal_fence(std::memory_order_release);
+  g_committed = static_cast<std::sig_atomic_t>(at + n);
+}
+
+// Queues a handler's line to follow the run's whole lines.
+void queue_line(const char *prefix, const char *line) {
+  if (g_pending_count == 0) {
+    std::size_t n = 0;
+    for (const char *part : {prefix, line})
+      for (; *part && n < sizeof(g_pending); ++part)
+        g_pending[n++] = *part;
+    g_pending_len = static_cast<std::sig_atomic_t>(n);
+  }
+  std::atomic_signal_fence(std::memory_order_release);
+  g_pending_count = g_pending_count + 1;
 }
 
 // std::cout's buffer: none; every item goes to the writer.
@@ -170,11 +432,11 @@ protected:
 
 // stdio's stdout: unbuffered, every chunk goes to the writer. Its users
 // flush after a line (fflush reaches no cookie of an unbuffered stream):
-// a chunk that ends a line is written out.
+// a chunk that ends a line writes the whole lines out.
 ssize_t cookie_write(void *, const char *s, std::size_t n) {
   stdout_append(s, n);
   if (std::memchr(s, '\n', n))
-    stdout_flush();
+    flush_writer(Flush::WholeLines);
   return static_cast<ssize_t>(n);
 }
 
@@ -183,18 +445,14 @@ int cookie_close(void *) {
   return 0;
 }
 
-// Writes out everything, the unended end too. A run whose standard output
-// failed for good ends with status 3 and says so on standard error, so
-// that no result it could not write counts as given.
+// Writes out everything, the unended end too; a run whose standard output
+// failed for good then ends with status 3.
 void flush_at_exit() {
   g_write_through = true;
-  flush_writer(Flush::Everything);
-  if (const int e = g_stdout_errno) {
-    std::fprintf(stderr, "ERROR! Could not write standard output: %s\n",
-                 std::strerror(e));
+  flush_writer(Flush::AtExit);
+  if (g_stdout_errno)
     std::fflush(nullptr);
-    _exit(ExitStatus::Failure);
-  }
+  exit_if_stdout_failed();
 }
 
 } // namespace
@@ -223,52 +481,66 @@ void route_standard_output() {
 void stdout_append(const char *s, std::size_t n) {
   const char *item = s;
   const std::size_t size = n;
-  while (n > 0) {
-    std::size_t at = static_cast<std::size_t>(g_committed);
-    if (at == kWriterBytes) {
-      flush_writer(Flush::Room);
-      continue;
+  if (static_cast<std::size_t>(g_committed) + n > kWriterBytes) {
+    // Room for the whole item: it is split only when longer than the
+    // buffer, and then the buffer is filled and written out as it goes.
+    flush_writer(Flush::Room, n < kWriterBytes ? n : kWriterBytes);
+    while (static_cast<std::size_t>(g_committed) + n > kWriterBytes) {
+      const std::size_t k =
+          kWriterBytes - static_cast<std::size_t>(g_committed);
+      commit(s, k);
+      s += k;
+      n -= k;
+      flush_writer(Flush::Room, 1);
     }
-    std::size_t k = n < kWriterBytes - at ? n : kWriterBytes - at;
-    std::memcpy(g_buf + at, s, k);
-    std::atomic_signal_fence(std::memory_order_release);
-    g_committed = static_cast<std::sig_atomic_t>(at + k);
-    s += k;
-    n -= k;
   }
+  commit(s, n);
   if (g_write_through)
-    flush_writer(Flush::Everything);
+    flush_writer(Flush::AtExit);
   else if (g_line_mode && std::memchr(item, '\n', size))
-    stdout_flush();
+    flush_writer(Flush::WholeLines);
 }
 
-void stdout_flush() { flush_writer(Flush::WholeLines); }
+void stdout_flush() { flush_writer(Flush::Everything); }
 
 void stdout_drain_for_exit() {
-  const std::sig_atomic_t from = g_written, end = g_committed;
-  const std::sig_atomic_t to = whole_lines_end(from, end);
-  if (to == from && g_mid_line) {
-    // Standard output holds the start of a line longer than the buffer,
-    // whose end is not in it: the line is cut where it came to, and ended.
-    write_claimed(from, end);
-    write_out(1, "\n", 1);
-  } else {
-    write_claimed(from, to); // the open line is dropped
-  }
-  write_pending();
+  KeepErrno keep;
+  start_ending_clock();
+  drain(Waiter{0, nullptr, true});
 }
 
-void stdout_line_from_handler(const char *prefix, const char *line) {
-  write_claimed(g_written, whole_lines_end(g_written, g_committed));
-  std::size_t n = 0;
-  for (const char *part : {prefix, line})
-    for (; *part && n < sizeof(g_pending); ++part)
-      g_pending[n++] = *part;
-  std::atomic_signal_fence(std::memory_order_release);
-  if (g_mid_line)
-    g_pending_len = static_cast<std::sig_atomic_t>(n);
+void stdout_line_from_handler(const char *prefix, const char *line,
+                              bool process_ends) {
+  KeepErrno keep;
+  queue_line(prefix, line);
+  if (process_ends) {
+    drain(Waiter{now_ns() + kEndingWaitNs, nullptr, true});
+    return;
+  }
+  const Waiter w{now_ns() + kAbortWaitNs, nullptr, false};
+  write_pending(w, true);
+  if (write_range(handler_range_end(false), w))
+    write_pending(w);
+}
+
+void stdout_queue_line(const char *prefix, const char *line) {
+  queue_line(prefix, line);
+}
+
+void exit_if_stdout_failed() {
+  const int e = g_stdout_errno;
+  if (e == 0)
+    return;
+  const char *why = strerrordesc_np(e);
+  SigSafeOut err(2);
+  err << "ERROR! Could not write standard output: ";
+  if (why)
+    err << why;
   else
-    write_out(1, g_pending, n);
+    err << "error " << e;
+  err << '\n';
+  err.flush();
+  _exit(ExitStatus::Failure);
 }
 
 bool result_lines_begun() { return g_result_lines_begun != 0; }
@@ -303,10 +575,16 @@ ResultLines::~ResultLines() {
 void SigSafeOut::flush() {
   if (to_writer_) {
     stdout_flush();
-  } else if (len_ > 0) {
-    write_out(fd_, buf_, len_);
-    len_ = 0;
+    return;
   }
+  if (len_ == 0)
+    return;
+  KeepErrno keep;
+  if (fd_ == 1)
+    write_own(buf_, len_, Waiter{0, nullptr, true});
+  else
+    write_other(fd_, buf_, len_);
+  len_ = 0;
 }
 
 void SigSafeOut::put(const char *s, std::size_t n) {

@@ -4,16 +4,23 @@
 // Every byte the process writes to standard output passes through one
 // fixed buffer, the standard-output writer: route_standard_output() sends
 // std::cout and C stdio's stdout into it, and the result lines append to it
-// directly. The main code appends and writes the buffer out with write(2)
-// while the asynchronous signals are held, in whole lines: a line goes out
-// once it ends, and only a line longer than the buffer goes out in parts.
-// So a signal handler can always tell which bytes are out and which are
-// not: it writes out the whole lines that the main code appended and not
-// yet wrote, drops the line the main code was in the middle of, and only
-// then prints its own lines. Every writer claims a range before it writes
-// it: no byte is written twice and no line is glued to the handler's. A
-// descriptor left non-blocking is waited for; standard output that fails
-// for good ends the run with status 3 at exit.
+// directly. The main code appends whole items (a number, a string) and
+// writes the buffer out with write(2) while the asynchronous signals are
+// held: as the buffer fills, in whole lines (only a line longer than the
+// buffer goes out in parts, cut between items), and on an explicit flush,
+// everything. So a signal handler can always tell which bytes are out and
+// which are not: it writes out the whole lines that the main code appended
+// and not yet wrote, drops the line the main code was in the middle of,
+// and only then prints its own lines. Every writer claims what it wrote
+// before anybody else can look: no byte is written twice and no line is
+// glued to a handler's.
+//
+// A reader that stops reading holds no signal off: the main code waits
+// for it with the signals let in (a signal held meanwhile by the result
+// lines counts from the moment it is seen), and writes at most PIPE_BUF
+// bytes once the descriptor takes them. A run's ending (a signal, the
+// time-out) waits at most 2.5 seconds for the reader and leaves the rest
+// out. Standard output that fails for good ends the run with status 3.
 //
 // SigSafeOut formats into a fixed buffer and hands it to write(2), with no
 // allocation, no locks and no stdio state: the handlers use it for their
@@ -32,37 +39,53 @@
 // which a signal handler cannot see.
 void route_standard_output();
 
-// Appends n bytes (main code only, never a handler). The writer holds them
-// until stdout_flush(), until its buffer is full or, on a terminal, until
-// a line ends; at exit it writes out everything, an unended line too.
+// Appends n bytes (main code only, never a handler) as one item, split only
+// when longer than the buffer. The writer holds them until stdout_flush(),
+// until the buffer is full (then the whole lines go out) or, on a
+// terminal, until a line ends; at exit it writes out everything.
 void stdout_append(const char *s, std::size_t n);
 
-// Writes out every whole line appended (main code only); the line not yet
-// ended stays. Signals are held meanwhile, so a handler finds either all
-// of a write out or none of it.
+// Writes out everything appended, the line not yet ended too (main code
+// only: std::flush, std::endl and a parse error's message come here).
+// Signals are held but while it waits for the reader, so a handler finds
+// either all of a write out or none of it.
 void stdout_flush();
 
 // For a path that ends the process (a handler that leaves with _exit):
 // writes out the whole lines that the main code appended and not yet
-// wrote; the line it was in the middle of is dropped. Only when standard
-// output already holds the start of a line longer than the buffer is that
-// line written as far as it came and ended. Then a waiting handler's line.
+// wrote, and what it was writing out on purpose; the line it was in the
+// middle of is dropped. When standard output holds the start of a line
+// longer than the buffer, that line is written as far as it came. A line
+// left open is ended, then the waiting handlers' lines follow. Starts the
+// ending's clock: from then on every write waits at most until 2.5 seconds
+// after it for the reader, and what cannot go by then is left out.
 // Async-signal-safe.
 void stdout_drain_for_exit();
 
-// For a handler that returns (abort): writes out the whole lines of what
-// the main code appended, then line (its text ending in '\n') when
-// standard output is at the start of a line. Otherwise standard output
-// holds the start of a line longer than the buffer that the main code will
-// go on with: line waits and the main code writes it after the next line
-// end it writes out, or at exit after ending the line. The handler only
-// moves the start of what is still to be written past the bytes it wrote
-// out; the main code writes from there, so nothing comes out twice and the
-// bytes after the handler's stay held for the main code. (When the
-// process's own abort routine follows, the line that the run had not
-// finished is not printed.)
-// requires: line shorter than 256 characters. Async-signal-safe.
-void stdout_line_from_handler(const char *prefix, const char *line);
+// For the abort handler: queues line (its text ending in '\n'). When the
+// run goes on (an abort sent from outside), it waits at most 0.2 seconds
+// for the reader to write out the whole lines of what the main code
+// appended, then the queued lines when standard output is at the start of
+// a line. Otherwise they wait: the main code writes them after the next
+// line end it writes out, or at exit after ending the line; an ending
+// writes them after the whole lines. The main code writes from where the
+// handler stopped, so nothing comes out twice. When the process ends
+// right after the handler (its own abort), the line cannot wait: the
+// whole lines go out as stdout_drain_for_exit() writes them, waiting at
+// most 2.5 seconds, then the line.
+// requires: line shorter than 256 characters; every queued line the same
+// text. Async-signal-safe.
+void stdout_line_from_handler(const char *prefix, const char *line,
+                              bool process_ends);
+
+// Queues a handler's line without writing anything (see above).
+// Async-signal-safe.
+void stdout_queue_line(const char *prefix, const char *line);
+
+// When writing standard output failed for good: "ERROR! Could not write
+// standard output: <reason>" on standard error and the end of the process
+// with status 3. Otherwise returns. Async-signal-safe.
+void exit_if_stdout_failed();
 
 // Whether result lines have reached (or are being written to) standard
 // output in this process.

@@ -4,6 +4,7 @@
 // path ends it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "driver/startup.hpp"
 #include "driver/zorapp.hpp"
 #include "driver_capture.hpp"
+#include "formats/fmt_utils.hpp"
 #include "model/clause_snapshot.hpp"
 #include "model/sigsafe_out.hpp"
 #include "model/zor_config.hpp"
@@ -252,7 +254,9 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
       r.out,
       "c Kestrane received abort signal. Terminating ...\nstill running\n");
   // The handler's line never splits one of the run's lines: it follows the
-  // whole lines held, and a line not yet ended goes on after it.
+  // whole lines held, and a line not yet ended goes on after it; a line
+  // flushed before its end goes out, and the handler's line waits for its
+  // end.
   r = run_captured([] {
     route_standard_output();
     install_signal_handlers();
@@ -265,8 +269,8 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
   });
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "first\nsecond half\nc Kestrane received abort signal. "
-                   "Terminating ...\nthird line\nc Kestrane received abort "
-                   "signal. Terminating ...\nfourth line\nlast\n");
+                   "Terminating ...\nthird line\nfourth line\nc Kestrane "
+                   "received abort signal. Terminating ...\nlast\n");
   // The abort writes out a buffer that whole lines fill to the last byte;
   // the run appends on.
   const std::string full = numbered_lines(4096);
@@ -285,8 +289,9 @@ TEST_F(SignalPath, AbortFromOutsideLeavesTheRunGoing) {
 }
 
 TEST_F(SignalPath, AbortLineWaitingAtExitIsWritten) {
-  // An open line, a flush, an abort from outside, the line goes on and the
-  // run exits without ending it.
+  // An open line, a flush (it goes out), an abort from outside, the line
+  // goes on and the run exits without ending it: the line is ended, then
+  // the abort's.
   Captured r = run_captured([] {
     route_standard_output();
     install_signal_handlers();
@@ -296,8 +301,8 @@ TEST_F(SignalPath, AbortLineWaitingAtExitIsWritten) {
     std::exit(0);
   });
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "c Kestrane received abort signal. Terminating ...\n"
-                   "c partial more");
+  EXPECT_EQ(r.out, "c partial more\n"
+                   "c Kestrane received abort signal. Terminating ...\n");
   // A line longer than the writer's buffer is partly out when the abort
   // comes: the abort's line waits, and at exit follows the line's end.
   std::string big(100000, 'x');
@@ -526,7 +531,7 @@ TEST_F(SignalPath, UncaughtExceptionEndsTheRunThroughFinishup) {
 TEST_F(SignalPath, AbortDuringAnEndingWritesNothingTwice) {
   // An exception ends the run while the reader is slow: an abort sent from
   // outside while the ending writes out what is held must not write it
-  // again (the ending holds it until the process is gone).
+  // again (the ending holds it, then prints its line before its own).
   const std::string lines = numbered_lines(4000); // under 65,536 bytes
   SlowReader slow{0, SIGABRT};
   Captured r = run_captured(
@@ -541,7 +546,11 @@ TEST_F(SignalPath, AbortDuringAnEndingWritesNothingTwice) {
   EXPECT_EQ(r.out.rfind(lines + "c Kestrane stopped: wren: out of memory", 0),
             0u)
       << r.out.size() << " bytes";
-  EXPECT_EQ(r.out.find("abort"), std::string::npos);
+  const std::string abort_line =
+      ". Terminating ...\nc Kestrane received abort signal. Terminating "
+      "...\nc o Top\n";
+  EXPECT_NE(r.out.find(abort_line, lines.size()), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("abort"), r.out.rfind("abort"));
 }
 
 TEST_F(SignalPath, NonBlockingStandardOutputLosesNothing) {
@@ -586,6 +595,190 @@ TEST_F(Results, StandardOutputThatFailsEndsTheRunWithStatus3) {
     route_standard_output();
     print_results(Kestrane::instance(), model, 2, 3, true);
     std::exit(0);
+  });
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(
+      r.out,
+      "ERROR! Could not write standard output: No space left on device\n");
+}
+
+namespace {
+// The lines of text before the first line that starts with head, and
+// whether text ends a line there.
+std::string before_line(const std::string &text, const std::string &head) {
+  std::size_t at = text.rfind(head, 0) == 0 ? 0 : text.find("\n" + head);
+  return at == std::string::npos ? text : text.substr(0, at == 0 ? 0 : at + 1);
+}
+} // namespace
+
+TEST_F(SignalPath, StalledReaderHoldsNoSignalOff) {
+  // Nobody reads standard output, blocking or not, while the run writes
+  // and amid its result lines: SIGTERM still ends the run, within the
+  // ending's 2.5-second wait; what is out is whole lines.
+  const std::string lines = numbered_lines(50000);
+  for (bool nonblocking : {false, true}) {
+    double ended = 0;
+    Captured r = run_stalled(
+        [&] {
+          if (nonblocking)
+            fcntl(1, F_SETFL, fcntl(1, F_GETFL) | O_NONBLOCK);
+          route_standard_output();
+          install_signal_handlers();
+          std::cout << lines << std::flush;
+        },
+        SIGTERM, -1, ended);
+    EXPECT_EQ(r.status, 1) << "non-blocking " << nonblocking;
+    EXPECT_GE(ended, 0) << "still running 10 s after SIGTERM";
+    EXPECT_LT(ended, 6);
+    EXPECT_EQ(lines.rfind(r.out, 0), 0u) << r.out.size() << " bytes";
+    EXPECT_EQ(r.out.size() % 16, 0u);
+  }
+  double ended = 0;
+  Captured r = run_stalled(
+      [&] {
+        route_standard_output();
+        install_signal_handlers();
+        ResultLines out;
+        out << "s OPTIMUM FOUND" << '\n';
+        for (int i = 0; i < 50000; ++i)
+          out << "v " << i << '\n';
+      },
+      SIGTERM, -1, ended);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_GE(ended, 0) << "still running 10 s after SIGTERM";
+  EXPECT_LT(ended, 6);
+  // A reader back within 2 seconds of the signal gets every line the
+  // writer held (a buffer's worth, far more than the pipe holds), then the
+  // ending's lines.
+  const std::string handler =
+      "c Kestrane received external signal SIGTERM. Terminating ...\n";
+  r = run_stalled(
+      [&] {
+        route_standard_output();
+        install_signal_handlers();
+        std::cout << lines << std::flush;
+      },
+      SIGTERM, 1000, ended);
+  EXPECT_EQ(r.status, 1);
+  const std::string held = before_line(r.out, handler);
+  EXPECT_EQ(lines.rfind(held, 0), 0u);
+  EXPECT_GE(held.size(), 60000u);
+  EXPECT_EQ(
+      r.out.compare(held.size(), handler.size() + 8, handler + "c o Top\n"), 0)
+      << r.out.substr(held.size());
+  EXPECT_TRUE(ends_with_cpu_line(r.out, "c "));
+}
+
+TEST_F(SignalPath, ExplicitFlushWritesTheOpenLine) {
+  // What the run flushes on purpose goes out before its line ends; a
+  // handler's line then starts a line of its own after it.
+  Captured r = run_captured([] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << "Parsing... " << std::flush << "done";
+    raise(SIGTERM);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("Parsing... \nc Kestrane received external signal "
+                        "SIGTERM. Terminating ...\n",
+                        0),
+            0u)
+      << r.out;
+  // A parse error's message follows what standard output was shown.
+  r = run_captured([] {
+    dup2(1, 2);
+    route_standard_output();
+    std::cout << "Parsing... " << std::flush;
+    FMTUtils::unexpected_char('x');
+  });
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, "Parsing... PARSE ERROR! Unexpected char: x\n");
+}
+
+TEST_F(SignalPath, LongLineIsCutBetweenItems) {
+  // A line far longer than the writer's buffer, of 8-byte items; the
+  // signal comes while its first part is being written. The line is ended
+  // after a whole item.
+  SlowReader slow{0, SIGTERM};
+  Captured r = run_captured(
+      [] {
+        route_standard_output();
+        install_signal_handlers();
+        std::cout << "v";
+        for (long long i = 1000000; i < 1020000; ++i)
+          std::cout << ' ' << i;
+        std::cout << std::endl;
+      },
+      &slow);
+  EXPECT_EQ(r.status, 1);
+  const std::string line = before_line(r.out, "c Kestrane received");
+  ASSERT_FALSE(line.empty());
+  std::istringstream items(line.substr(1));
+  long long expected = 1000000;
+  for (std::string item; items >> item; ++expected)
+    ASSERT_EQ(item, std::to_string(expected)) << "cut inside an item";
+  EXPECT_GT(expected, 1000000 + 8000);
+  EXPECT_EQ(line.back(), '\n');
+}
+
+TEST_F(SignalPath, EveryAbortHasItsLine) {
+  const std::string big(100000, 'x');
+  const std::string abort_line =
+      "c Kestrane received abort signal. Terminating ...\n";
+  // Two aborts from outside while a long line is partly out: two lines
+  // after its end.
+  Captured r = run_captured([&] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << big;
+    kill(getpid(), SIGABRT);
+    kill(getpid(), SIGABRT);
+    std::cout << " end" << std::endl;
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == big + " end\n" + abort_line + abort_line)
+      << r.out.substr(std::min(big.size(), r.out.size()));
+  // The process's own abort ends it after the handler: the long line is
+  // ended where it came to, then the line.
+  r = run_captured([&] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << big;
+    std::abort();
+  });
+  EXPECT_EQ(r.signal, SIGABRT);
+  EXPECT_TRUE(r.out == big + "\n" + abort_line)
+      << r.out.substr(std::min(big.size(), r.out.size()));
+  // An abort and an interrupt held together: the interrupt, the lower
+  // number, is taken first; its ending prints the abort's line too.
+  r = run_captured([&] {
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << "c begin" << std::endl;
+    HeldSignals held(true);
+    kill(getpid(), SIGABRT);
+    kill(getpid(), SIGINT);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("c begin\n" + abort_line +
+                            "c Kestrane received external signal SIGINT. "
+                            "Terminating ...\n",
+                        0),
+            0u)
+      << r.out;
+}
+
+TEST_F(SignalPath, CutRunWhoseOutputFailedEndsWithStatus3) {
+  Captured r = run_captured([] {
+    dup2(1, 2);
+    int full = open("/dev/full", O_WRONLY);
+    if (full < 0 || dup2(full, 1) < 0)
+      _exit(9);
+    route_standard_output();
+    install_signal_handlers();
+    std::cout << "c line" << std::endl;
+    raise(SIGTERM);
   });
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(
