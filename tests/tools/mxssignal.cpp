@@ -2,7 +2,8 @@
 // run prints on its way out.
 //
 //   mxssignal --solver PATH [--args "ARGS"] --after REGEX
-//             [--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single|whole]
+//             [--signal TERM|INT|HUP|QUIT|ALRM|NONE]
+//             [--expect kept|single|whole|stalled] [--within SEC]
 //             [--tries N] [--limit SEC] FILE
 //
 // The solver runs on FILE; as soon as a line of its standard output matches
@@ -26,6 +27,12 @@
 //          solver's standard output is a small pipe, left unread from the
 //          awaited line until the signal is sent, so that the signal finds
 //          the run in the middle of writing.
+//   stalled nobody reads the solver's standard output (a small pipe) from
+//          the awaited line on: the signal (NONE: none; the run's own -T
+//          ends it) must still end the run, with status 1, within SEC
+//          seconds of that line (--within, default 5). What the pipe then
+//          holds is judged as in whole: whole lines that start the uncut
+//          run's output, and at most one handler's line.
 // A run that ends without the signal taking effect (it had already printed
 // its answer) tested nothing: it is tried again, up to N times (default 3);
 // when every try ended so, the case is skipped. No time is assumed: the
@@ -58,15 +65,33 @@ constexpr int kSkip = 77;
 
 struct Run {
   bool started = false;
-  bool signalled = false; // the awaited line came and the signal was sent
-  bool killed = false;    // the limit ran out
-  int status = -1;        // exit status, -1 when ended by a signal
+  bool signalled = false;  // the awaited line came and the signal was sent
+  double ended_after = -1; // stalled: seconds from the line to the end
+  bool killed = false;     // the limit ran out
+  int status = -1;         // exit status, -1 when ended by a signal
   std::string out;
 };
 
-// sig 0: no signal, the run goes to its end.
+constexpr int kNoSignal = -1;
+
+// Waits up to seconds for pid to end; true when it did (its wait status in
+// ws).
+bool wait_for_end(pid_t pid, double seconds, int &ws) {
+  auto deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(pid, &ws, WNOHANG) == pid)
+      return true;
+    usleep(20000);
+  }
+  return false;
+}
+
+// sig 0: no signal, the run goes to its end. stall > 0: from the awaited
+// line on nothing is read; the run has stall seconds to end.
 Run run_and_signal(const std::vector<std::string> &argv, const regex_t &after,
-                   int sig, double limit, bool small_pipe) {
+                   int sig, double limit, bool small_pipe, double stall = 0) {
   Run r;
   int p[2];
   if (pipe(p) != 0)
@@ -117,14 +142,32 @@ Run run_and_signal(const std::vector<std::string> &argv, const regex_t &after,
       std::string line = r.out.substr(scanned, eol - scanned);
       scanned = eol + 1;
       if (sig != 0 && regexec(&after, line.c_str(), 0, nullptr, 0) == 0) {
-        kill(pid, sig);
+        if (sig != kNoSignal)
+          kill(pid, sig);
         r.signalled = true;
       }
     }
+    if (r.signalled && stall > 0)
+      break;
+  }
+  int ws = 0;
+  bool ended = false;
+  if (r.signalled && stall > 0) {
+    auto from = std::chrono::steady_clock::now();
+    ended = wait_for_end(pid, stall, ws);
+    if (ended)
+      r.ended_after =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - from)
+              .count();
+    else
+      kill(pid, SIGKILL);
+    ssize_t n;
+    while ((n = read(p[0], buf, sizeof buf)) > 0)
+      r.out.append(buf, static_cast<std::size_t>(n));
   }
   close(p[0]);
-  int ws = 0;
-  waitpid(pid, &ws, 0);
+  if (!ended)
+    waitpid(pid, &ws, 0);
   if (WIFEXITED(ws))
     r.status = WEXITSTATUS(ws);
   return r;
@@ -228,14 +271,22 @@ std::string judge_single(const Run &r, long long declared) {
   return "";
 }
 
-// Before the handler's line, whole lines that start the uncut run's output.
-std::string judge_whole(const std::string &uncut, const Run &r) {
+// Before the handler's line, whole lines that start the uncut run's output;
+// without handler_line, a run whose ending could not write its line may
+// have printed none.
+std::string judge_whole(const std::string &uncut, const Run &r,
+                        bool handler_line = true) {
   const std::string head = "c Kestrane received ";
   std::size_t h = r.out.rfind(head, 0) == 0 ? 0 : r.out.find("\n" + head);
-  if (h == std::string::npos)
+  if (h == std::string::npos && handler_line)
     return "the handler's line does not start a line";
-  if (h > 0)
+  if (h == std::string::npos) {
+    h = r.out.size();
+    if (h > 0 && r.out.back() != '\n')
+      return "the output ends inside a line";
+  } else if (h > 0) {
     ++h;
+  }
   if (r.out.find("Kestrane received", h + head.size()) != std::string::npos)
     return "two handler's lines";
   const std::string before = r.out.substr(0, h);
@@ -262,12 +313,15 @@ int signal_number(const std::string &name) {
     return SIGQUIT;
   if (name == "ALRM")
     return SIGALRM;
+  if (name == "NONE")
+    return kNoSignal;
   return 0;
 }
 
 int usage() {
   std::cerr << "usage: mxssignal --solver PATH [--args ARGS] --after REGEX "
-               "[--signal TERM|INT|HUP|QUIT|ALRM] [--expect kept|single|whole] "
+               "[--signal TERM|INT|HUP|QUIT|ALRM|NONE] "
+               "[--expect kept|single|whole|stalled] [--within SEC] "
                "[--tries N] [--limit SEC] FILE\n";
   return 2;
 }
@@ -277,7 +331,7 @@ int usage() {
 int main(int argc, char **argv) {
   std::string solver, args, after, file, expect = "kept";
   int sig = SIGTERM, tries = 3;
-  double limit = 120;
+  double limit = 120, within = 5;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a.compare(0, 2, "--") != 0) {
@@ -301,11 +355,15 @@ int main(int argc, char **argv) {
       tries = std::atoi(v.c_str());
     else if (a == "--limit")
       limit = std::atof(v.c_str());
+    else if (a == "--within")
+      within = std::atof(v.c_str());
     else
       return usage();
   }
+  const bool stalled = expect == "stalled";
   if (solver.empty() || after.empty() || file.empty() || sig == 0 ||
-      (expect != "kept" && expect != "single" && expect != "whole"))
+      (sig == kNoSignal && !stalled) ||
+      (expect != "kept" && expect != "single" && expect != "whole" && !stalled))
     return usage();
   regex_t re;
   if (regcomp(&re, after.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
@@ -324,7 +382,7 @@ int main(int argc, char **argv) {
     cmd.push_back(t);
   cmd.push_back(file);
   std::string what = solver + " " + args + " " + file;
-  const bool whole = expect == "whole";
+  const bool whole = expect == "whole" || stalled;
   std::string uncut;
   if (whole) {
     Run plain = run_and_signal(cmd, re, 0, limit, false);
@@ -336,9 +394,14 @@ int main(int argc, char **argv) {
     uncut = plain.out;
   }
   for (int t = 1; t <= tries; ++t) {
-    Run r = run_and_signal(cmd, re, sig, limit, whole);
+    Run r = run_and_signal(cmd, re, sig, limit, whole, stalled ? within : 0);
     if (!r.started) {
       std::cout << "FAIL " << what << ": could not start\n";
+      return 1;
+    }
+    if (stalled && r.signalled && r.ended_after < 0) {
+      std::cout << "FAIL " << what << ": still running " << within
+                << " s after the awaited line with nobody reading\n";
       return 1;
     }
     if (r.killed) {
@@ -360,7 +423,7 @@ int main(int argc, char **argv) {
     else if (expect == "single")
       why = judge_single(r, declared_vars(file));
     else if (whole)
-      why = judge_whole(uncut, r);
+      why = judge_whole(uncut, r, !stalled);
     else
       why = judge_kept(inst, r);
     regfree(&re);
