@@ -27,14 +27,17 @@ struct SlowReader {
   int signal = 0;
 };
 
+// Starts fn in a child whose standard output is a pipe (of one page with
+// small_pipe); returns the child's pid (-1: none) and sets read_end to the
+// pipe's end to read.
 template <typename Fn>
-Captured run_captured(Fn fn, const SlowReader *slow = nullptr) {
+pid_t start_captured(Fn fn, bool small_pipe, int &read_end) {
   std::cout.flush();
   std::fflush(stdout);
   int p[2];
   if (pipe(p) != 0)
-    return {};
-  if (slow)
+    return -1;
+  if (small_pipe)
     fcntl(p[1], F_SETPIPE_SZ, 4096);
   pid_t pid = fork();
   if (pid == 0) {
@@ -47,26 +50,48 @@ Captured run_captured(Fn fn, const SlowReader *slow = nullptr) {
     _exit(0);
   }
   close(p[1]);
-  Captured c;
+  read_end = p[0];
+  return pid;
+}
+
+// Reads fd to its end into c.out and closes it.
+inline void read_rest(int fd, Captured &c) {
   char buf[4096];
   ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0)
+    c.out.append(buf, static_cast<std::size_t>(n));
+  close(fd);
+}
+
+// The child's wait status into c.
+inline void take_status(int ws, Captured &c) {
+  if (WIFEXITED(ws))
+    c.status = WEXITSTATUS(ws);
+  else if (WIFSIGNALED(ws))
+    c.signal = WTERMSIG(ws);
+}
+
+template <typename Fn>
+Captured run_captured(Fn fn, const SlowReader *slow = nullptr) {
+  int fd = -1;
+  const pid_t pid = start_captured(fn, slow != nullptr, fd);
+  if (pid < 0)
+    return {};
+  Captured c;
   if (slow) {
     usleep(static_cast<useconds_t>(slow->delay_ms) * 1000);
-    if (slow->signal && (n = read(p[0], buf, sizeof buf)) > 0) {
+    char buf[4096];
+    ssize_t n;
+    if (slow->signal && (n = read(fd, buf, sizeof buf)) > 0) {
       c.out.append(buf, static_cast<std::size_t>(n));
       kill(pid, slow->signal);
       usleep(100000);
     }
   }
-  while ((n = read(p[0], buf, sizeof buf)) > 0)
-    c.out.append(buf, static_cast<std::size_t>(n));
-  close(p[0]);
+  read_rest(fd, c);
   int ws = 0;
   waitpid(pid, &ws, 0);
-  if (WIFEXITED(ws))
-    c.status = WEXITSTATUS(ws);
-  else if (WIFSIGNALED(ws))
-    c.signal = WTERMSIG(ws);
+  take_status(ws, c);
   return c;
 }
 
@@ -77,23 +102,10 @@ Captured run_captured(Fn fn, const SlowReader *slow = nullptr) {
 // from the signal to the child's end, -1 when it was killed.
 template <typename Fn>
 Captured run_stalled(Fn fn, int signal, int resume_ms, double &ended_after) {
-  std::cout.flush();
-  std::fflush(stdout);
-  int p[2];
-  if (pipe(p) != 0)
+  int fd = -1;
+  const pid_t pid = start_captured(fn, true, fd);
+  if (pid < 0)
     return {};
-  fcntl(p[1], F_SETPIPE_SZ, 4096);
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(p[0]);
-    dup2(p[1], 1);
-    close(p[1]);
-    fn();
-    std::cout.flush();
-    std::fflush(stdout);
-    _exit(0);
-  }
-  close(p[1]);
   usleep(300000);
   kill(pid, signal);
   const auto sent = std::chrono::steady_clock::now();
@@ -116,19 +128,12 @@ Captured run_stalled(Fn fn, int signal, int resume_ms, double &ended_after) {
     else
       kill(pid, SIGKILL);
   }
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(p[0], buf, sizeof buf)) > 0)
-    c.out.append(buf, static_cast<std::size_t>(n));
-  close(p[0]);
+  read_rest(fd, c);
   if (!ended) {
     waitpid(pid, &ws, 0);
     if (resume_ms >= 0)
       ended_after = since();
   }
-  if (WIFEXITED(ws))
-    c.status = WEXITSTATUS(ws);
-  else if (WIFSIGNALED(ws))
-    c.signal = WTERMSIG(ws);
+  take_status(ws, c);
   return c;
 }
