@@ -192,7 +192,10 @@ std::size_t piece_length(const char *s, std::size_t n, bool stall) {
 long put_piece(const char *s, std::size_t n, bool stall, const Waiter &w) {
   if (g_cut || g_stdout_errno)
     return -1;
-  int failure = 0;
+  auto fail = [](int error) {
+    g_stdout_errno = error;
+    return -1L;
+  };
   if (stall) {
     switch (wait_writable(1, w)) {
     case Waited::Ready:
@@ -204,25 +207,19 @@ long put_piece(const char *s, std::size_t n, bool stall, const Waiter &w) {
         g_cut = 1;
       return -1;
     case Waited::Failed:
-      failure = errno;
-      break;
+      return fail(errno);
     }
   }
-  if (failure == 0) {
-    const ssize_t k = ::write(1, s, piece_length(s, n, stall));
-    if (k > 0) {
-      g_mid_line = s[k - 1] != '\n';
-      if (!g_mid_line)
-        g_long_line = 0;
-      return k;
-    }
-    if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-      return 0;
-    failure = k < 0 ? errno : EIO;
+  const ssize_t k = ::write(1, s, piece_length(s, n, stall));
+  if (k > 0) {
+    g_mid_line = s[k - 1] != '\n';
+    if (!g_mid_line)
+      g_long_line = 0;
+    return k;
   }
-  if (g_stdout_errno == 0)
-    g_stdout_errno = failure;
-  return -1;
+  if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+    return 0;
+  return fail(k < 0 ? errno : EIO);
 }
 
 // Writes [g_written, to) of the buffer out, each piece claimed as soon as
@@ -231,6 +228,8 @@ long put_piece(const char *s, std::size_t n, bool stall, const Waiter &w) {
 // Returns whether all of it went out; when the writer stopped for good the
 // rest is passed over.
 bool write_range(std::sig_atomic_t to, const Waiter &w) {
+  if (g_written >= to)
+    return true;
   const bool stall = can_stall(1);
   while (g_written < to) {
     std::atomic_signal_fence(std::memory_order_acquire);
@@ -286,6 +285,8 @@ bool write_own(const char *s, std::size_t n, const Waiter &w) {
 // start, each taken off as it goes out; with started_only, just the rest
 // of one already begun.
 void write_pending(const Waiter &w, bool started_only = false) {
+  if (g_pending_count == 0)
+    return;
   const bool stall = can_stall(1);
   for (;;) {
     const std::sig_atomic_t at = g_pending_at;
@@ -397,19 +398,6 @@ void commit(const char *s, std::size_t n) {
   g_committed = static_cast<std::sig_atomic_t>(at + n);
 }
 
-// Queues a handler's line to follow the run's whole lines.
-void queue_line(const char *prefix, const char *line) {
-  if (g_pending_count == 0) {
-    std::size_t n = 0;
-    for (const char *part : {prefix, line})
-      for (; *part && n < sizeof(g_pending); ++part)
-        g_pending[n++] = *part;
-    g_pending_len = static_cast<std::sig_atomic_t>(n);
-  }
-  std::atomic_signal_fence(std::memory_order_release);
-  g_pending_count = g_pending_count + 1;
-}
-
 // std::cout's buffer: none; every item goes to the writer.
 class WriterBuf : public std::streambuf {
 protected:
@@ -512,7 +500,7 @@ void stdout_drain_for_exit() {
 void stdout_line_from_handler(const char *prefix, const char *line,
                               bool process_ends) {
   KeepErrno keep;
-  queue_line(prefix, line);
+  stdout_queue_line(prefix, line);
   if (process_ends) {
     drain(Waiter{now_ns() + kEndingWaitNs, nullptr, true});
     return;
@@ -524,7 +512,15 @@ void stdout_line_from_handler(const char *prefix, const char *line,
 }
 
 void stdout_queue_line(const char *prefix, const char *line) {
-  queue_line(prefix, line);
+  if (g_pending_count == 0) {
+    std::size_t n = 0;
+    for (const char *part : {prefix, line})
+      for (; *part && n < sizeof(g_pending); ++part)
+        g_pending[n++] = *part;
+    g_pending_len = static_cast<std::sig_atomic_t>(n);
+  }
+  std::atomic_signal_fence(std::memory_order_release);
+  g_pending_count = g_pending_count + 1;
 }
 
 void exit_if_stdout_failed() {
