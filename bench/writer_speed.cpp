@@ -7,11 +7,19 @@
 // keeps a time-out waiting. bench/writer.sh runs this under callgrind on a
 // build and on an older revision to compare the instructions exactly.
 //
+// "writer_speed endl N" instead writes N short lines "c line <i>" through
+// std::cout, each ended by std::endl, so each one is flushed on its own,
+// as the progress lines of a run are: bench/writer.sh counts the system
+// calls of this mode under strace to find the calls the writer makes per
+// flushed line.
+//
 // Uses only what the project has offered since it routed standard output
 // through the writer, so the same file builds against older revisions.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <vector>
 
 #include "model/mxutils.hpp"
@@ -19,16 +27,23 @@
 #include "model/zor_config.hpp"
 
 int main(int argc, char **argv) {
-  const int times = argc > 1 ? std::atoi(argv[1]) : 1;
+  const bool endl_mode = argc > 1 && std::strcmp(argv[1], "endl") == 0;
+  const int arg = endl_mode ? 2 : 1;
+  const int times = argc > arg ? std::atoi(argv[arg]) : 1;
   ZORConfig::comp_format = true;
   route_standard_output();
   // A fixed mix of signs (multiplicative hashing), about a third negative.
-  const long long n = 3000000;
+  // The short lines need no model.
+  const long long n = endl_mode ? 0 : 3000000;
   std::vector<long long> model(n + 1);
   for (long long v = 1; v <= n; ++v)
     model[v] = (v * 2654435761LL) % 3 ? v : -v;
   const auto t0 = std::chrono::steady_clock::now();
   for (int r = 0; r < times; ++r) {
+    if (endl_mode) {
+      std::cout << "c line " << r << std::endl;
+      continue;
+    }
     ResultLines out;
     out << "o " << 12345 << '\n' << "s OPTIMUM FOUND" << '\n';
     mxutils::print_complete_model(out, model, n);

@@ -223,6 +223,9 @@ void finishup() {
   }
   out << (comp ? "c " : "") << "CPU Time: " << RUSAGE::read_cpu_time() << '\n';
   out.flush();
+  // An abort that came while these lines were written: its line after them.
+  take_held_abort();
+  stdout_drain_for_exit();
   exit_if_stdout_failed();
   _exit(ExitStatus::Stopped);
 }
@@ -336,15 +339,17 @@ int kestrane_main(int argc, char **argv, void (*configure)()) {
     Warn("Options but no file name provided? Terminating...");
     std::exit(ExitStatus::Failure);
   }
+  // The time-out counts from the start: armed before anything is printed,
+  // since a reader that does not read can hold the banner back. It covers
+  // reading too: the OPB and WBO readers encode constraints while they
+  // read. Until the objects are published a signal ends the run without
+  // reading them.
+  arm_alarm();
   if (configure)
     configure();
   facade.init(imgr, clset, model);
   if (facade.get_verbosity() > 0)
     print_header(facade, file);
-  // The time-out covers reading too: the OPB and WBO readers encode
-  // constraints while they read. Until the objects are published a signal
-  // ends the run without reading them.
-  arm_alarm();
   facade.load_file(file);
 
   // The model line names every input variable: those the header declares

@@ -9,11 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <iostream>
 #include <new>
 #include <poll.h>
 #include <streambuf>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "model/runtime_msgs.hpp"
@@ -53,21 +56,27 @@ volatile std::sig_atomic_t g_stdout_errno = 0;
 // An ending stopped waiting for a reader that does not read: nothing more
 // goes to standard output.
 volatile std::sig_atomic_t g_cut = 0;
-// When the run's ending stops waiting for the reader, in nanoseconds of
-// the monotonic clock (0: no ending has begun).
-std::atomic<long long> g_deadline{0};
+// When the run's ending began, in nanoseconds of the monotonic clock (0:
+// not yet).
+std::atomic<long long> g_ending_since{0};
 static_assert(std::atomic<long long>::is_always_lock_free,
-              "handlers read and set the deadline");
+              "handlers read and set the ending's start");
 // Every line is written out as soon as it ends (standard output is a
 // terminal), or every append is written out whole (the process is exiting).
 bool g_line_mode = false;
 bool g_write_through = false;
 volatile std::sig_atomic_t g_result_lines_begun = 0;
+// The signals blocked when the process started: a launcher's, not the
+// run's own. One of them pending never ends the run, so it never cuts the
+// output either.
+sigset_t g_launch_mask;
 
-// A signal or the time-out ends the run within 3 seconds even when nobody
-// reads standard output: its ending waits this long for the reader, then
-// leaves the rest out.
-constexpr long long kEndingWaitNs = 2500000000LL;
+// A signal or the time-out ends the run within 3 seconds of the reader's
+// last read even when nobody reads standard output: the ending writes on
+// as long as standard output takes bytes, and leaves the rest out once it
+// took none for this long (counted from the ending's start at the
+// earliest).
+constexpr long long kStallNs = 2500000000LL;
 // An abort from outside waits this long for the reader; what it could not
 // write then waits for the main code (or the ending).
 constexpr long long kAbortWaitNs = 200000000LL;
@@ -75,7 +84,8 @@ constexpr long long kAbortWaitNs = 200000000LL;
 // this often for a held signal that ends the run.
 constexpr int kHeldLookMs = 50;
 // At most this many bytes go out in one write to a descriptor that can
-// stall: poll's "writable" guarantees a pipe takes that many at once.
+// stall: a pipe takes that many whole or none, so a reader that stops
+// leaves what is out ending where a piece ends.
 constexpr std::size_t kPiece = PIPE_BUF;
 // The signals that end a run.
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM};
@@ -92,33 +102,99 @@ long long now_ns() {
   return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
-// Starts the ending's clock, once. Async-signal-safe.
+// Starts the ending, once. Async-signal-safe.
 void start_ending_clock() {
   long long none = 0;
-  g_deadline.compare_exchange_strong(none, now_ns() + kEndingWaitNs);
+  g_ending_since.compare_exchange_strong(none, now_ns());
 }
 
-// Whether a reader can keep writes to fd waiting (a pipe, socket or
-// terminal); a regular file or block device takes every write whole.
-bool can_stall(int fd) {
+// When the ending gives up on a reader that takes nothing since began (the
+// start of a wait, so after its last take): kStallNs after the later of
+// began and the ending's start (0: no ending has begun).
+long long ending_deadline(long long began) {
+  const long long since = g_ending_since.load();
+  if (since == 0)
+    return 0;
+  return (began > since ? began : since) + kStallNs;
+}
+
+// How the writer writes to a descriptor. Decided once, when standard
+// output is routed (or first written), so that a flushed line costs the
+// write and the two mask changes around it, and a poll only where a write
+// could otherwise block.
+enum class SinkKind : std::sig_atomic_t {
+  Undecided,
+  // A regular file, a block device or a device that is no terminal
+  // (/dev/null, /dev/full): written at once, never waited for.
+  Direct,
+  // A pipe or FIFO, or a terminal that could not be opened anew: poll
+  // until it takes bytes, then write at most kPiece, which a pipe takes
+  // whole.
+  PollFirst,
+  // A terminal, through a non-blocking descriptor of its own (opened anew,
+  // so the status flags that the terminal's other users share stay as
+  // they are): a blocking write to a terminal that nobody reads would stop
+  // the process with every signal held, however little it writes. Written
+  // first, waited for only when it takes nothing.
+  NonBlocking,
+  // A socket: sent without waiting, waited for only when it takes nothing.
+  Socket,
+};
+
+struct Sink {
+  int fd;
+  SinkKind kind;
+};
+
+// The sink for descriptor fd. Async-signal-safe (fstat, tcgetattr, open).
+Sink decide_sink(int fd) {
   struct stat st;
-  return fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))
+    return {fd, SinkKind::Direct}; // a bad descriptor reports at its write
+  if (S_ISSOCK(st.st_mode))
+    return {fd, SinkKind::Socket};
+  if (!S_ISCHR(st.st_mode))
+    return {fd, SinkKind::PollFirst};
+  termios t;
+  if (tcgetattr(fd, &t) != 0)
+    return {fd, SinkKind::Direct};
+  char path[] = "/proc/self/fd/0";
+  path[sizeof(path) - 2] = static_cast<char>('0' + fd);
+  const int own =
+      fd <= 9 ? open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+  return own >= 0 ? Sink{own, SinkKind::NonBlocking}
+                  : Sink{fd, SinkKind::PollFirst};
 }
 
-// Whether mask blocks a signal that ends the run; with pending, one that
-// is also pending.
+// Standard output's sink; a handler may decide it when nothing routed
+// standard output, or change a Direct one that stalled after all.
+volatile std::sig_atomic_t g_out_fd = 1;
+volatile std::sig_atomic_t g_out_kind =
+    static_cast<std::sig_atomic_t>(SinkKind::Undecided);
+
+Sink stdout_sink() {
+  if (static_cast<SinkKind>(g_out_kind) == SinkKind::Undecided) {
+    const Sink s = decide_sink(1);
+    g_out_fd = s.fd;
+    g_out_kind = static_cast<std::sig_atomic_t>(s.kind);
+  }
+  return {g_out_fd, static_cast<SinkKind>(g_out_kind)};
+}
+
+// Whether mask blocks a signal that ends the run and that the run itself
+// holds (not the launcher); with pending, one that is also pending.
 bool holds_ending_signal(const sigset_t &mask, const sigset_t *pending) {
   for (int s : kEndingSignals)
-    if (sigismember(&mask, s) == 1 &&
+    if (sigismember(&mask, s) == 1 && sigismember(&g_launch_mask, s) != 1 &&
         (!pending || sigismember(pending, s) == 1))
       return true;
   return false;
 }
 
-// How a writer waits for standard output to take bytes.
+// How a writer waits for its descriptor to take bytes.
 struct Waiter {
-  // When to give up (monotonic nanoseconds); 0: when the ending's clock
-  // runs out, or never before an ending.
+  // When to give up (monotonic nanoseconds); 0: when the ending gives up,
+  // or never before an ending.
   long long deadline;
   // The main code's mask to wait under (its caller's), so that a handler
   // can run meanwhile; null for a handler, which waits as it is.
@@ -126,19 +202,22 @@ struct Waiter {
   // Giving up leaves the rest out for good (an ending), or leaves it for
   // the main code (an abort's handler).
   bool cut;
+  // The ending's deadline counts too (standard output only).
+  bool ending = true;
 };
 
 enum class Waited { Ready, Interrupted, GaveUp, Failed };
 
 // Waits until fd takes bytes. Under a mask that holds the signals that end
 // the run (the main code amid its result lines), a held one that is
-// pending starts the ending's clock, and the wait ends with it.
+// pending starts the ending, and the wait ends with it.
 Waited wait_writable(int fd, const Waiter &w) {
   const bool held = w.mask && holds_ending_signal(*w.mask, nullptr);
+  const long long began = now_ns();
   pollfd p = {fd, POLLOUT, 0};
   for (;;) {
     long long deadline = w.deadline;
-    const long long ending = g_deadline.load();
+    const long long ending = w.ending ? ending_deadline(began) : 0;
     if (ending != 0 && (deadline == 0 || ending < deadline))
       deadline = ending;
     int ms = -1;
@@ -173,53 +252,87 @@ Waited wait_writable(int fd, const Waiter &w) {
   }
 }
 
-// The length of the next piece of the n bytes at s: all of them to a
-// descriptor that cannot stall; otherwise at most kPiece, ending at the
-// last line end among them when there is one, so that a cut leaves whole
-// lines.
-std::size_t piece_length(const char *s, std::size_t n, bool stall) {
-  if (!stall || n <= kPiece)
+// The length of the next piece of the n bytes at s, which end after a
+// whole item: at most kPiece, ending after the last line end among them
+// or, in a line longer than that, after the last space (the items of a
+// long line are numbers and the spaces between them), so that whatever a
+// reader that stops leaves out, what is out ends after a whole item.
+// (Not inlined: where s is a handler's short line the compiler would warn
+// of a search past its end, which n > kPiece rules out.)
+[[gnu::noinline]] std::size_t piece_length(const char *s, std::size_t n) {
+  if (n <= kPiece)
     return n;
-  const void *nl = memrchr(s, '\n', kPiece);
-  return nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - s) + 1
-            : kPiece;
+  for (char end : {'\n', ' '})
+    if (const void *at = memrchr(s, end, kPiece))
+      return static_cast<std::size_t>(static_cast<const char *>(at) - s) + 1;
+  return kPiece;
+}
+
+// What a writer does after a wait that did not find the descriptor ready:
+// 0, look again (a handler ran meanwhile); -1, stop (error set when the
+// wait failed).
+long after_wait(Waited waited, int &error) {
+  if (waited == Waited::Failed)
+    error = errno;
+  return waited == Waited::GaveUp || waited == Waited::Failed ? -1 : 0;
+}
+
+// One write of at most one piece of the n bytes at s to sink, waiting as w
+// says where the sink needs it. Returns the bytes written; 0: none yet,
+// look again; -1: the wait gave up (error 0) or the write failed (error
+// set). A Direct sink that asks to wait becomes a PollFirst one.
+long write_piece(Sink &sink, const char *s, std::size_t n, const Waiter &w,
+                 int &error) {
+  error = 0;
+  if (sink.kind == SinkKind::PollFirst) {
+    const Waited waited = wait_writable(sink.fd, w);
+    if (waited != Waited::Ready)
+      return after_wait(waited, error);
+  }
+  if (sink.kind != SinkKind::Direct)
+    n = piece_length(s, n);
+  const ssize_t k = sink.kind == SinkKind::Socket
+                        ? ::send(sink.fd, s, n, MSG_DONTWAIT)
+                        : ::write(sink.fd, s, n);
+  if (k > 0)
+    return k;
+  if (k < 0 && errno == EINTR)
+    return 0;
+  if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    if (sink.kind == SinkKind::PollFirst)
+      return 0;
+    if (sink.kind == SinkKind::Direct)
+      sink.kind = SinkKind::PollFirst;
+    return after_wait(wait_writable(sink.fd, w), error);
+  }
+  error = k < 0 ? errno : EIO;
+  return -1;
 }
 
 // Writes one piece of the n bytes at s to standard output once it takes
 // bytes. Returns the bytes written (0: none yet, look again), or -1 when
 // the writer stops: it gave up waiting, or standard output failed for good
 // (recorded); after either, nothing more goes out.
-long put_piece(const char *s, std::size_t n, bool stall, const Waiter &w) {
+long put_piece(const char *s, std::size_t n, const Waiter &w) {
   if (g_cut || g_stdout_errno)
     return -1;
-  auto fail = [](int error) {
-    g_stdout_errno = error;
-    return -1L;
-  };
-  if (stall) {
-    switch (wait_writable(1, w)) {
-    case Waited::Ready:
-      break;
-    case Waited::Interrupted:
-      return 0;
-    case Waited::GaveUp:
-      if (w.cut)
-        g_cut = 1;
-      return -1;
-    case Waited::Failed:
-      return fail(errno);
-    }
-  }
-  const ssize_t k = ::write(1, s, piece_length(s, n, stall));
+  Sink sink = stdout_sink();
+  const SinkKind kind = sink.kind;
+  int error = 0;
+  const long k = write_piece(sink, s, n, w, error);
+  if (sink.kind != kind)
+    g_out_kind = static_cast<std::sig_atomic_t>(sink.kind);
   if (k > 0) {
     g_mid_line = s[k - 1] != '\n';
     if (!g_mid_line)
       g_long_line = 0;
     return k;
   }
-  if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-    return 0;
-  return fail(k < 0 ? errno : EIO);
+  if (k < 0 && error == 0 && w.cut)
+    g_cut = 1;
+  else if (k < 0 && error != 0)
+    g_stdout_errno = error;
+  return k;
 }
 
 // Writes [g_written, to) of the buffer out, each piece claimed as soon as
@@ -228,14 +341,11 @@ long put_piece(const char *s, std::size_t n, bool stall, const Waiter &w) {
 // Returns whether all of it went out; when the writer stopped for good the
 // rest is passed over.
 bool write_range(std::sig_atomic_t to, const Waiter &w) {
-  if (g_written >= to)
-    return true;
-  const bool stall = can_stall(1);
   while (g_written < to) {
     std::atomic_signal_fence(std::memory_order_acquire);
     const std::sig_atomic_t from = g_written;
     const long k =
-        put_piece(g_buf + from, static_cast<std::size_t>(to - from), stall, w);
+        put_piece(g_buf + from, static_cast<std::size_t>(to - from), w);
     if (k < 0) {
       if (g_cut || g_stdout_errno)
         g_written = to;
@@ -247,32 +357,32 @@ bool write_range(std::sig_atomic_t to, const Waiter &w) {
   return true;
 }
 
-// Writes n bytes to a descriptor other than standard output, waiting while
-// a non-blocking one is full; what cannot be written is dropped.
+// Writes n bytes to a descriptor other than standard output, waiting for
+// it at most kStallNs at a time; what cannot be written is dropped.
 void write_other(int fd, const char *s, std::size_t n) {
+  Sink sink = decide_sink(fd);
+  long long deadline = now_ns() + kStallNs;
   while (n > 0) {
-    const ssize_t k = ::write(fd, s, n);
+    int error = 0;
+    const long k =
+        write_piece(sink, s, n, Waiter{deadline, nullptr, true, false}, error);
+    if (k < 0)
+      break;
     if (k > 0) {
       s += k;
       n -= static_cast<std::size_t>(k);
-      continue;
+      deadline = now_ns() + kStallNs;
     }
-    if (k < 0 && errno == EINTR)
-      continue;
-    pollfd p = {fd, POLLOUT, 0};
-    if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-        (::poll(&p, 1, -1) >= 0 || errno == EINTR))
-      continue;
-    return;
   }
+  if (sink.fd != fd)
+    close(sink.fd);
 }
 
 // Writes n bytes that are not the buffer's (a handler's line, a line end)
 // to standard output. Returns whether all went out.
 bool write_own(const char *s, std::size_t n, const Waiter &w) {
-  const bool stall = can_stall(1);
   while (n > 0) {
-    const long k = put_piece(s, n, stall, w);
+    const long k = put_piece(s, n, w);
     if (k < 0)
       return false;
     s += k;
@@ -287,13 +397,12 @@ bool write_own(const char *s, std::size_t n, const Waiter &w) {
 void write_pending(const Waiter &w, bool started_only = false) {
   if (g_pending_count == 0)
     return;
-  const bool stall = can_stall(1);
   for (;;) {
     const std::sig_atomic_t at = g_pending_at;
     if (g_pending_count == 0 || (at == 0 && (started_only || g_mid_line)))
       return;
     const long k = put_piece(
-        g_pending + at, static_cast<std::size_t>(g_pending_len - at), stall, w);
+        g_pending + at, static_cast<std::size_t>(g_pending_len - at), w);
     if (k < 0)
       return;
     if (k == 0) // a handler may have written the lines meanwhile
@@ -375,6 +484,8 @@ void flush_writer(Flush how, std::size_t room = 0) {
     }
   }
   const Waiter w{0, &old, true};
+  // A handler's line that is partly out is finished before any other byte.
+  write_pending(w, true);
   g_flush_to = to;
   write_range(to, w);
   std::memmove(g_buf, g_buf + to, static_cast<std::size_t>(end - to));
@@ -452,6 +563,8 @@ void route_standard_output() {
   if (routed)
     return;
   routed = true;
+  sigprocmask(SIG_BLOCK, nullptr, &g_launch_mask);
+  stdout_sink();
   std::cout.flush();
   std::fflush(stdout);
   // Never destroyed: std::cout is flushed after every static object.
@@ -502,7 +615,8 @@ void stdout_line_from_handler(const char *prefix, const char *line,
   KeepErrno keep;
   stdout_queue_line(prefix, line);
   if (process_ends) {
-    drain(Waiter{now_ns() + kEndingWaitNs, nullptr, true});
+    start_ending_clock();
+    drain(Waiter{0, nullptr, true});
     return;
   }
   const Waiter w{now_ns() + kAbortWaitNs, nullptr, false};

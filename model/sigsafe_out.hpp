@@ -16,11 +16,18 @@
 // glued to a handler's.
 //
 // A reader that stops reading holds no signal off: the main code waits
-// for it with the signals let in (a signal held meanwhile by the result
-// lines counts from the moment it is seen), and writes at most PIPE_BUF
-// bytes once the descriptor takes them. A run's ending (a signal, the
-// time-out) waits at most 2.5 seconds for the reader and leaves the rest
-// out. Standard output that fails for good ends the run with status 3.
+// for it with the signals let in, never inside write(2): a pipe gets at
+// most PIPE_BUF bytes once poll says it takes them, a terminal is written
+// through a non-blocking descriptor of its own, a socket without waiting.
+// How standard output is written is decided once. A run's ending (a
+// signal, the time-out; a signal held by the result lines counts from the
+// moment it is seen) writes on as long as the reader takes bytes and
+// leaves the rest out once it took none for 2.5 seconds: a slow reader
+// gets everything, a stopped one ends the run within 3 seconds of its last
+// read. Each piece written to a descriptor that can stall ends after a
+// whole item, so what is out then ends after one. Only signals the run
+// itself holds count: one that the launcher left blocked cuts nothing.
+// Standard output that fails for good ends the run with status 3.
 //
 // SigSafeOut formats into a fixed buffer and hands it to write(2), with no
 // allocation, no locks and no stdio state: the handlers use it for their
@@ -57,9 +64,9 @@ void stdout_flush();
 // middle of is dropped. When standard output holds the start of a line
 // longer than the buffer, that line is written as far as it came. A line
 // left open is ended, then the waiting handlers' lines follow. Starts the
-// ending's clock: from then on every write waits at most until 2.5 seconds
-// after it for the reader, and what cannot go by then is left out.
-// Async-signal-safe.
+// ending: from then on a write waits for the reader at most 2.5 seconds
+// from the later of the ending's start and the reader's last take, and
+// what cannot go by then is left out. Async-signal-safe.
 void stdout_drain_for_exit();
 
 // For the abort handler: queues line (its text ending in '\n'). When the
@@ -71,8 +78,8 @@ void stdout_drain_for_exit();
 // writes them after the whole lines. The main code writes from where the
 // handler stopped, so nothing comes out twice. When the process ends
 // right after the handler (its own abort), the line cannot wait: the
-// whole lines go out as stdout_drain_for_exit() writes them, waiting at
-// most 2.5 seconds, then the line.
+// whole lines go out as stdout_drain_for_exit() writes them, as in an
+// ending, then the line.
 // requires: line shorter than 256 characters; every queued line the same
 // text. Async-signal-safe.
 void stdout_line_from_handler(const char *prefix, const char *line,
@@ -83,8 +90,9 @@ void stdout_line_from_handler(const char *prefix, const char *line,
 void stdout_queue_line(const char *prefix, const char *line);
 
 // When writing standard output failed for good: "ERROR! Could not write
-// standard output: <reason>" on standard error and the end of the process
-// with status 3. Otherwise returns. Async-signal-safe.
+// standard output: <reason>" on standard error (waiting for it at most 2.5
+// seconds) and the end of the process with status 3. Otherwise returns.
+// Async-signal-safe.
 void exit_if_stdout_failed();
 
 // Whether result lines have reached (or are being written to) standard
@@ -142,7 +150,10 @@ private:
 // The result block of a run ("o ", "s ", "v ", ..., "c CPU Time: "). From
 // its creation to its end the asynchronous signals are held and the result
 // lines count as begun: a signal that comes meanwhile waits until the whole
-// block is out, then ends the run after it. Creating one pushes what
+// block is out, then ends the run after it, its line after the block. The
+// block waits for a slow reader as long as it takes; once such a signal is
+// pending, a reader that takes nothing for 2.5 seconds gets no more of it
+// (the output then ends after a whole item). Creating one pushes what
 // std::cout and stdio hold out first; its end writes the block out.
 class ResultLines : public SigSafeOut {
 public:
