@@ -70,8 +70,8 @@ void uncaught_exception_handler();
 
 // Ends a run cut short: the model kept with the best cost so far (when an
 // algorithm found one) and that cost as a comment, "s UNKNOWN", the CPU
-// time; exit status 1, or 3 with a message on standard error when
-// standard output could not be written. Once the result lines have begun
-// it prints nothing more. Writes through write(2) only and leaves with
-// _exit.
+// time, then the line of an abort that came meanwhile; exit status 1, or 3
+// with a message on standard error when standard output could not be
+// written. Once the result lines have begun it prints nothing more. Writes
+// through write(2) only and leaves with _exit.
 [[noreturn]] void finishup();

@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 struct Captured {
   int status = -1; // exit status, -1 when ended by a signal
@@ -134,6 +135,72 @@ Captured run_stalled(Fn fn, int signal, int resume_ms, double &ended_after) {
     if (resume_ms >= 0)
       ended_after = since();
   }
+  take_status(ws, c);
+  return c;
+}
+
+// A reader that takes the output in steps of at most page bytes, pausing
+// pause_ms after each. Once what it read holds at and then after bytes
+// more, the child gets signal (0: none; at "": after the first read); with stop,
+// nothing more is read until the child has ended (a child still running
+// 10 s later is killed). ended_after: seconds from the signal to the
+// child's end, -1 when it was killed.
+struct PacedReader {
+  int signal = 0;
+  std::string at;
+  std::size_t after = 0;
+  std::size_t page = 65536;
+  int pause_ms = 0;
+  bool stop = false;
+  bool small_pipe = false;
+};
+
+template <typename Fn>
+Captured run_paced(Fn fn, const PacedReader &p, double &ended_after) {
+  int fd = -1;
+  const pid_t pid = start_captured(fn, p.small_pipe, fd);
+  if (pid < 0)
+    return {};
+  Captured c;
+  auto sent = std::chrono::steady_clock::now();
+  bool signalled = false;
+  std::vector<char> buf(p.page);
+  for (;;) {
+    std::size_t want = p.page;
+    const std::size_t found = c.out.find(p.at);
+    if (!signalled && found != std::string::npos && !c.out.empty()) {
+      const std::size_t due = found + p.at.size() + p.after;
+      if (c.out.size() >= due) {
+        if (p.signal)
+          kill(pid, p.signal);
+        sent = std::chrono::steady_clock::now();
+        signalled = true;
+        if (p.stop)
+          break;
+      } else if (p.stop && due - c.out.size() < want) {
+        want = due - c.out.size();
+      }
+    }
+    const ssize_t n = read(fd, buf.data(), want);
+    if (n <= 0)
+      break;
+    c.out.append(buf.data(), static_cast<std::size_t>(n));
+    usleep(static_cast<useconds_t>(p.pause_ms) * 1000);
+  }
+  int ws = 0;
+  bool ended = false;
+  while (!(ended = waitpid(pid, &ws, WNOHANG) == pid) &&
+         std::chrono::steady_clock::now() - sent < std::chrono::seconds(10))
+    usleep(20000);
+  ended_after = ended ? std::chrono::duration<double>(
+                            std::chrono::steady_clock::now() - sent)
+                            .count()
+                      : -1;
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &ws, 0);
+  }
+  read_rest(fd, c);
   take_status(ws, c);
   return c;
 }

@@ -1,0 +1,314 @@
+// The run's output against readers that are slow, that stop at a chosen
+// byte, that never read (a pipe or a terminal), and against a launcher
+// that leaves a signal blocked. Each case runs in a child process; the
+// promises: a reader that takes a page at least every 2 seconds gets
+// everything, whole and once; a reader that stops gets whole items and the
+// run ends within 3 seconds of its last read; a signal the run does not
+// hold itself cuts nothing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "driver/startup.hpp"
+#include "driver_capture.hpp"
+#include "model/clause_snapshot.hpp"
+#include "model/mxutils.hpp"
+#include "model/sigsafe_out.hpp"
+#include "model/zor_config.hpp"
+#include "model/zor_tool_objects.hpp"
+
+namespace {
+
+constexpr long long kVars = 40000; // a model line of about 250 KB
+const std::string kTerm =
+    "c Kestrane received external signal SIGTERM. Terminating ...\n";
+const std::string kAbort = "c Kestrane received abort signal. Terminating ...\n";
+
+// The literal of variable v in the result model: every third one false.
+long long literal(long long v) { return v % 3 ? v : -v; }
+
+std::string result_block() {
+  std::string s = "o 3\ns OPTIMUM FOUND\nv ";
+  for (long long v = 1; v <= kVars; ++v)
+    s += std::to_string(literal(v)) + " ";
+  return s + "\nc CPU Time: 0.5\n";
+}
+
+// Where a model line's items differ from "v l1 l2 ... " (literal(v), or
+// with kept -v but for variable 1), or what else is wrong with the line
+// that starts at text[at]; "" when it is whole or, unended, stops right
+// after a whole item (a number cut short differs from the one due).
+std::string model_line_fault(const std::string &text, std::size_t at,
+                             bool kept) {
+  const std::size_t end = text.find('\n', at);
+  const std::string line = text.substr(at, end - at);
+  if (line.compare(0, 2, "v ") != 0)
+    return "no model line";
+  std::istringstream items(line.substr(2));
+  long long v = 1;
+  for (std::string item; items >> item; ++v) {
+    const long long want = kept ? (v == 1 ? 1 : -v) : literal(v);
+    if (item != std::to_string(want))
+      return "item '" + item + "' where " + std::to_string(want) + " belongs";
+  }
+  if (end != std::string::npos && v - 1 != kVars)
+    return "an ended line of " + std::to_string(v - 1) + " items";
+  return "";
+}
+
+class Readers : public testing::Test {
+protected:
+  void SetUp() override {
+    ZORConfig::comp_format = true;
+    ZORConfig::lst_model = true;
+    ZORConfig::verbosity = 1;
+    imgr.top_id = 2;
+    set.top_weight = 10;
+    std::vector<long long> h{1, 2}, s{-1};
+    set.create_clause(h)->weight = 10;
+    set.create_clause(s)->weight = 3;
+    input.take(set);
+  }
+  // Writes the result block (kVars literals) with the signals held; with
+  // term, SIGTERM comes as it begins.
+  static void write_result_block(bool term = false) {
+    route_standard_output();
+    install_signal_handlers();
+    std::vector<long long> m(kVars + 1);
+    for (long long v = 1; v <= kVars; ++v)
+      m[v] = literal(v);
+    ResultLines out;
+    if (term)
+      raise(SIGTERM);
+    out << "o 3" << '\n' << "s OPTIMUM FOUND" << '\n';
+    mxutils::print_complete_model(out, m, kVars);
+    out << "c CPU Time: " << 0.5 << '\n';
+  }
+  // Keeps a model of cost 3 over kVars variables (1 true, the rest
+  // false), says "c begin" and waits for a signal.
+  void keep_model_and_wait() {
+    route_standard_output();
+    install_signal_handlers();
+    publish_tool_objects(imgr, set, model, kVars, 2, &input);
+    ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1});
+    std::cout << "c begin" << std::endl;
+    for (;;)
+      pause();
+  }
+
+  IDManager imgr;
+  BasicClauseSet set; // hard (1 2), soft (-1) of weight 3
+  ClauseSnapshot input;
+  std::vector<long long> model{0, 1, -1};
+};
+
+// The ending's lines after "c begin": the handler's line, the kept model
+// and its cost, the CPU time; "" when whole, else what is wrong.
+std::string ending_fault(const std::string &out, const std::string &handler) {
+  const std::string head = "c begin\n" + handler + "c o 3 LB\ns UNKNOWN\n";
+  if (out.compare(0, head.size(), head) != 0)
+    return "begins '" + out.substr(0, 200) + "'";
+  std::string fault = model_line_fault(out, head.size(), true);
+  if (!fault.empty())
+    return fault;
+  const std::size_t cpu = out.find('\n', head.size()) + 1;
+  if (out.compare(cpu, 12, "c CPU Time: ") != 0 || out.back() != '\n')
+    return "no CPU time line after the model";
+  return "";
+}
+
+TEST_F(Readers, SlowReaderGetsEverything) {
+  // 64 KiB, then 1.2 s of pause, again and again, while the result block
+  // is written with SIGTERM pending, or while the ending that SIGTERM (sent
+  // at the first read) starts writes its kept model: either takes far
+  // longer than 2.5 s.
+  PacedReader slow;
+  slow.pause_ms = 1200;
+  double ended = 0;
+  Captured r = run_paced([] { write_result_block(true); }, slow, ended);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out == result_block() + kTerm)
+      << r.out.size() << " bytes: " << model_line_fault(r.out, 20, false);
+  slow.signal = SIGTERM;
+  r = run_paced([&] { keep_model_and_wait(); }, slow, ended);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ending_fault(r.out, kTerm), "");
+}
+
+TEST_F(Readers, ReaderThatStopsLeavesWholeItems) {
+  // The reader stops so many bytes into the model line, then SIGTERM: the
+  // line stops right after a whole item, and the run ends within 3 s.
+  for (std::size_t after : {1111u, 2222u, 3333u, 9999u}) {
+    PacedReader stops;
+    stops.signal = SIGTERM;
+    stops.at = "\nv ";
+    stops.after = after;
+    stops.page = 1024;
+    stops.stop = true;
+    stops.small_pipe = true;
+    double ended = 0;
+    Captured r = run_paced([] { write_result_block(); }, stops, ended);
+    EXPECT_EQ(r.status, 1) << after;
+    EXPECT_GE(ended, 0) << after << ": still running 10 s after the signal";
+    EXPECT_LT(ended, 4) << after;
+    EXPECT_EQ(r.out.compare(0, 20, "o 3\ns OPTIMUM FOUND\n"), 0) << after;
+    EXPECT_EQ(model_line_fault(r.out, 20, false), "") << after;
+    EXPECT_EQ(r.out.find("Kestrane"), std::string::npos) << after;
+  }
+}
+
+TEST_F(Readers, TerminalNobodyReadsEndsTheRun) {
+  // Standard output a terminal whose reader never reads: SIGTERM ends the
+  // run within the ending's wait, as on a pipe.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slave = ptsname(master);
+  std::cout.flush();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(slave.c_str(), O_WRONLY | O_NOCTTY);
+    if (fd < 0 || dup2(fd, 1) < 0)
+      _exit(9);
+    route_standard_output();
+    install_signal_handlers();
+    for (long i = 0;; ++i)
+      std::cout << "c line " << i << std::endl;
+  }
+  usleep(300000);
+  kill(pid, SIGTERM);
+  const auto sent = std::chrono::steady_clock::now();
+  int ws = 0;
+  bool ended = false;
+  while (!(ended = waitpid(pid, &ws, WNOHANG) == pid) &&
+         std::chrono::steady_clock::now() - sent < std::chrono::seconds(10))
+    usleep(20000);
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &ws, 0);
+  }
+  close(master);
+  EXPECT_TRUE(ended) << "still running 10 s after SIGTERM";
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                          sent)
+                .count(),
+            4);
+  EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1);
+}
+
+TEST_F(Readers, TimeOutCountsFromTheStart) {
+  // Standard output is a full pipe before the banner: the time-out (-T 2,
+  // due 1 s in) still ends the run about 3.5 s in, not once somebody reads.
+  const std::string file = testing::TempDir() + "kestrane-timeout.wcnf";
+  std::ofstream(file) << "p wcnf 2 2 10\n10 1 2 0\n1 -1 0\n";
+  int p[2];
+  ASSERT_EQ(pipe(p), 0);
+  fcntl(p[1], F_SETPIPE_SZ, 4096);
+  const std::string fill(4096, 'x');
+  ASSERT_EQ(write(p[1], fill.data(), fill.size()), 4096);
+  std::cout.flush();
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(p[1], 1);
+    close(p[0]);
+    close(p[1]);
+    std::string a0 = "kestrane", a1 = "-T", a2 = "2", a3 = file;
+    char *argv[] = {&a0[0], &a1[0], &a2[0], &a3[0], nullptr};
+    _exit(kestrane_main(4, argv));
+  }
+  close(p[1]);
+  int ws = 0;
+  bool ended = false;
+  while (!(ended = waitpid(pid, &ws, WNOHANG) == pid) &&
+         std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+    usleep(20000);
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &ws, 0);
+  }
+  close(p[0]);
+  EXPECT_TRUE(ended) << "still running 10 s in";
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                          start)
+                .count(),
+            6);
+  EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1);
+}
+
+TEST_F(Readers, SignalBlockedByTheLauncherCutsNothing) {
+  // The process starts with SIGINT blocked and pending; its reader pauses,
+  // and lines keep coming for 3 s after: every one arrives, status 0.
+  std::string expected;
+  for (int i = 0; i < 5000; ++i)
+    expected += "c early line " + std::to_string(100000 + i) + "\n";
+  for (int i = 0; i < 30; ++i)
+    expected += "c late line " + std::to_string(i) + "\n";
+  expected += "s OPTIMUM FOUND\n";
+  SlowReader pause{300, 0};
+  Captured r = run_captured(
+      [] {
+        sigset_t s;
+        sigemptyset(&s);
+        sigaddset(&s, SIGINT);
+        sigprocmask(SIG_BLOCK, &s, nullptr);
+        kill(getpid(), SIGINT);
+        route_standard_output();
+        install_signal_handlers();
+        for (int i = 0; i < 5000; ++i)
+          std::cout << "c early line " << 100000 + i << '\n';
+        std::cout.flush();
+        for (int i = 0; i < 30; ++i) {
+          usleep(100000);
+          std::cout << "c late line " << i << std::endl;
+        }
+        ResultLines out;
+        out << "s OPTIMUM FOUND" << '\n';
+      },
+      &pause);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == expected) << r.out.size() << " of " << expected.size();
+}
+
+TEST_F(Readers, AbortDuringTheEndingsLinesFollowsThem) {
+  // SIGINT, then an outside abort while the ending waits for the reader
+  // amid the kept model: the abort's line comes after the CPU time.
+  int fd = -1;
+  const pid_t pid =
+      start_captured([&] { keep_model_and_wait(); }, false, fd);
+  ASSERT_GT(pid, 0);
+  Captured c;
+  char buf[4096];
+  while (c.out.find('\n') == std::string::npos) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0)
+      break;
+    c.out.append(buf, static_cast<std::size_t>(n));
+  }
+  kill(pid, SIGINT);
+  usleep(500000);
+  kill(pid, SIGABRT);
+  usleep(300000);
+  read_rest(fd, c);
+  int ws = 0;
+  waitpid(pid, &ws, 0);
+  take_status(ws, c);
+  EXPECT_EQ(c.status, 1);
+  const std::string handler =
+      "c Kestrane received external signal SIGINT. Terminating ...\n";
+  ASSERT_GT(c.out.size(), kAbort.size());
+  const std::size_t cut = c.out.size() - kAbort.size();
+  EXPECT_EQ(c.out.substr(cut), kAbort);
+  EXPECT_EQ(ending_fault(c.out.substr(0, cut), handler), "");
+}
+
+} // namespace
