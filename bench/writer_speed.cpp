@@ -50,7 +50,8 @@ int main(int argc, char **argv) {
     out << "c CPU Time: " << 1.5 << '\n';
   }
   const double s =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0)
+          .count();
   std::fprintf(stderr, "%.5f\n", s);
   return 0;
 }

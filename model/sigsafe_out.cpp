@@ -401,8 +401,8 @@ void write_pending(const Waiter &w, bool started_only = false) {
     const std::sig_atomic_t at = g_pending_at;
     if (g_pending_count == 0 || (at == 0 && (started_only || g_mid_line)))
       return;
-    const long k = put_piece(
-        g_pending + at, static_cast<std::size_t>(g_pending_len - at), w);
+    const long k = put_piece(g_pending + at,
+                             static_cast<std::size_t>(g_pending_len - at), w);
     if (k < 0)
       return;
     if (k == 0) // a handler may have written the lines meanwhile

@@ -72,6 +72,30 @@ inline void take_status(int ws, Captured &c) {
     c.signal = WTERMSIG(ws);
 }
 
+// Waits for pid to end until seconds after from; one still running then is
+// killed. Returns whether it ended by itself (its wait status in ws).
+inline bool wait_ended(pid_t pid, std::chrono::steady_clock::time_point from,
+                       double seconds, int &ws) {
+  const auto until =
+      from + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                 std::chrono::duration<double>(seconds));
+  while (waitpid(pid, &ws, WNOHANG) != pid) {
+    if (std::chrono::steady_clock::now() >= until) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &ws, 0);
+      return false;
+    }
+    usleep(20000);
+  }
+  return true;
+}
+
+// Seconds since from.
+inline double seconds_since(std::chrono::steady_clock::time_point from) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - from)
+      .count();
+}
+
 template <typename Fn>
 Captured run_captured(Fn fn, const SlowReader *slow = nullptr) {
   int fd = -1;
@@ -141,8 +165,8 @@ Captured run_stalled(Fn fn, int signal, int resume_ms, double &ended_after) {
 
 // A reader that takes the output in steps of at most page bytes, pausing
 // pause_ms after each. Once what it read holds at and then after bytes
-// more, the child gets signal (0: none; at "": after the first read); with stop,
-// nothing more is read until the child has ended (a child still running
+// more, the child gets signal (0: none; at "": after the first read); with
+// stop, nothing more is read until the child has ended (a child still running
 // 10 s later is killed). ended_after: seconds from the signal to the
 // child's end, -1 when it was killed.
 struct PacedReader {
@@ -188,18 +212,7 @@ Captured run_paced(Fn fn, const PacedReader &p, double &ended_after) {
     usleep(static_cast<useconds_t>(p.pause_ms) * 1000);
   }
   int ws = 0;
-  bool ended = false;
-  while (!(ended = waitpid(pid, &ws, WNOHANG) == pid) &&
-         std::chrono::steady_clock::now() - sent < std::chrono::seconds(10))
-    usleep(20000);
-  ended_after = ended ? std::chrono::duration<double>(
-                            std::chrono::steady_clock::now() - sent)
-                            .count()
-                      : -1;
-  if (!ended) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &ws, 0);
-  }
+  ended_after = wait_ended(pid, sent, 10, ws) ? seconds_since(sent) : -1;
   read_rest(fd, c);
   take_status(ws, c);
   return c;

@@ -24,13 +24,15 @@
 #include "model/sigsafe_out.hpp"
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
+#include "signal_fixture.hpp"
 
 namespace {
 
 constexpr long long kVars = 40000; // a model line of about 250 KB
 const std::string kTerm =
     "c Kestrane received external signal SIGTERM. Terminating ...\n";
-const std::string kAbort = "c Kestrane received abort signal. Terminating ...\n";
+const std::string kAbort =
+    "c Kestrane received abort signal. Terminating ...\n";
 
 // The literal of variable v in the result model: every third one false.
 long long literal(long long v) { return v % 3 ? v : -v; }
@@ -64,19 +66,8 @@ std::string model_line_fault(const std::string &text, std::size_t at,
   return "";
 }
 
-class Readers : public testing::Test {
+class Readers : public SignalFixture {
 protected:
-  void SetUp() override {
-    ZORConfig::comp_format = true;
-    ZORConfig::lst_model = true;
-    ZORConfig::verbosity = 1;
-    imgr.top_id = 2;
-    set.top_weight = 10;
-    std::vector<long long> h{1, 2}, s{-1};
-    set.create_clause(h)->weight = 10;
-    set.create_clause(s)->weight = 3;
-    input.take(set);
-  }
   // Writes the result block (kVars literals) with the signals held; with
   // term, SIGTERM comes as it begins.
   static void write_result_block(bool term = false) {
@@ -97,17 +88,12 @@ protected:
   void keep_model_and_wait() {
     route_standard_output();
     install_signal_handlers();
-    publish_tool_objects(imgr, set, model, kVars, 2, &input);
+    publish(kVars);
     ZORToolObjects::keep_model(std::vector<long long>{0, 1, -1});
     std::cout << "c begin" << std::endl;
     for (;;)
       pause();
   }
-
-  IDManager imgr;
-  BasicClauseSet set; // hard (1 2), soft (-1) of weight 3
-  ClauseSnapshot input;
-  std::vector<long long> model{0, 1, -1};
 };
 
 // The ending's lines after "c begin": the handler's line, the kept model
@@ -188,20 +174,10 @@ TEST_F(Readers, TerminalNobodyReadsEndsTheRun) {
   kill(pid, SIGTERM);
   const auto sent = std::chrono::steady_clock::now();
   int ws = 0;
-  bool ended = false;
-  while (!(ended = waitpid(pid, &ws, WNOHANG) == pid) &&
-         std::chrono::steady_clock::now() - sent < std::chrono::seconds(10))
-    usleep(20000);
-  if (!ended) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &ws, 0);
-  }
+  EXPECT_TRUE(wait_ended(pid, sent, 10, ws))
+      << "still running 10 s after SIGTERM";
+  EXPECT_LT(seconds_since(sent), 4);
   close(master);
-  EXPECT_TRUE(ended) << "still running 10 s after SIGTERM";
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                          sent)
-                .count(),
-            4);
   EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1);
 }
 
@@ -228,20 +204,9 @@ TEST_F(Readers, TimeOutCountsFromTheStart) {
   }
   close(p[1]);
   int ws = 0;
-  bool ended = false;
-  while (!(ended = waitpid(pid, &ws, WNOHANG) == pid) &&
-         std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
-    usleep(20000);
-  if (!ended) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &ws, 0);
-  }
+  EXPECT_TRUE(wait_ended(pid, start, 10, ws)) << "still running 10 s in";
+  EXPECT_LT(seconds_since(start), 6);
   close(p[0]);
-  EXPECT_TRUE(ended) << "still running 10 s in";
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                          start)
-                .count(),
-            6);
   EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1);
 }
 
@@ -283,8 +248,7 @@ TEST_F(Readers, AbortDuringTheEndingsLinesFollowsThem) {
   // SIGINT, then an outside abort while the ending waits for the reader
   // amid the kept model: the abort's line comes after the CPU time.
   int fd = -1;
-  const pid_t pid =
-      start_captured([&] { keep_model_and_wait(); }, false, fd);
+  const pid_t pid = start_captured([&] { keep_model_and_wait(); }, false, fd);
   ASSERT_GT(pid, 0);
   Captured c;
   char buf[4096];

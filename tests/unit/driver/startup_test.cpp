@@ -24,6 +24,7 @@
 #include "model/zor_config.hpp"
 #include "model/zor_tool_objects.hpp"
 #include "sat/wren_types.hpp"
+#include "signal_fixture.hpp"
 
 namespace {
 
@@ -38,20 +39,8 @@ std::string numbered_lines(int n) {
   return lines;
 }
 
-class SignalPath : public testing::Test {
+class SignalPath : public SignalFixture {
 protected:
-  void SetUp() override {
-    ZORConfig::comp_format = true;
-    ZORConfig::lst_model = true;
-    ZORConfig::verbosity = 1;
-    imgr.top_id = 2;
-    set.top_weight = 10;
-    std::vector<long long> h{1, 2}, s{-1};
-    set.create_clause(h)->weight = 10;
-    set.create_clause(s)->weight = 3;
-    input.take(set);
-  }
-  void publish() { publish_tool_objects(imgr, set, model, 2, 2, &input); }
   // The output's last line is pfx, "CPU Time: " and a number.
   static bool ends_with_cpu_line(const std::string &out, const char *pfx) {
     std::string head = std::string("\n") + pfx + "CPU Time: ";
@@ -63,11 +52,6 @@ protected:
     return !num.empty() &&
            num.find_first_not_of("0123456789.e+-") == std::string::npos;
   }
-
-  IDManager imgr;
-  BasicClauseSet set; // hard (1 2), soft (-1) of weight 3
-  ClauseSnapshot input;
-  std::vector<long long> model{0, 1, -1};
 };
 
 TEST_F(SignalPath, SignalBeforePublishingTouchesNothing) {
