@@ -202,8 +202,6 @@ void finishup() {
     exit_if_stdout_failed();
     _exit(ExitStatus::Stopped);
   }
-  // An abort that came while the ending wrote, after what is held.
-  take_held_abort();
   stdout_drain_for_exit();
   SigSafeOut out;
   const bool comp = ZORConfig::comp_format;
@@ -223,7 +221,7 @@ void finishup() {
   }
   out << (comp ? "c " : "") << "CPU Time: " << RUSAGE::read_cpu_time() << '\n';
   out.flush();
-  // An abort that came while these lines were written: its line after them.
+  // An abort that came during the ending: its line after the ending's.
   take_held_abort();
   stdout_drain_for_exit();
   exit_if_stdout_failed();

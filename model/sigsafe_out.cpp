@@ -56,9 +56,11 @@ volatile std::sig_atomic_t g_stdout_errno = 0;
 // An ending stopped waiting for a reader that does not read: nothing more
 // goes to standard output.
 volatile std::sig_atomic_t g_cut = 0;
-// When the run's ending began, in nanoseconds of the monotonic clock (0:
-// not yet).
+// When the run's ending began, and since when standard output takes
+// nothing, in nanoseconds of the monotonic clock (0: not yet; it took the
+// last write).
 std::atomic<long long> g_ending_since{0};
+std::atomic<long long> g_stall_since{0};
 static_assert(std::atomic<long long>::is_always_lock_free,
               "handlers read and set the ending's start");
 // Every line is written out as soon as it ends (standard output is a
@@ -83,6 +85,10 @@ constexpr long long kAbortWaitNs = 200000000LL;
 // While the main code holds the signals and waits for the reader, it looks
 // this often for a held signal that ends the run.
 constexpr int kHeldLookMs = 50;
+// A terminal can have room again without poll saying so (its buffers are
+// moved on by the kernel's own work, with no wake-up): a writer waiting
+// for one tries the write again this often.
+constexpr int kTerminalLookMs = 100;
 // At most this many bytes go out in one write to a descriptor that can
 // stall: a pipe takes that many whole or none, so a reader that stops
 // leaves what is out ending where a piece ends.
@@ -108,9 +114,9 @@ void start_ending_clock() {
   g_ending_since.compare_exchange_strong(none, now_ns());
 }
 
-// When the ending gives up on a reader that takes nothing since began (the
-// start of a wait, so after its last take): kStallNs after the later of
-// began and the ending's start (0: no ending has begun).
+// When the ending gives up on a reader that takes nothing since began:
+// kStallNs after the later of began and the ending's start (0: no ending
+// has begun).
 long long ending_deadline(long long began) {
   const long long since = g_ending_since.load();
   if (since == 0)
@@ -208,12 +214,20 @@ struct Waiter {
 
 enum class Waited { Ready, Interrupted, GaveUp, Failed };
 
-// Waits until fd takes bytes. Under a mask that holds the signals that end
-// the run (the main code amid its result lines), a held one that is
-// pending starts the ending, and the wait ends with it.
-Waited wait_writable(int fd, const Waiter &w) {
+// Waits until fd takes bytes; for a terminal (look_again), at most
+// kTerminalLookMs before the write is tried again. For standard output the
+// stall counts from the first wait since its last take. Under a mask that
+// holds the signals that end the run (the main code amid its result
+// lines), a held one that is pending starts the ending, and the wait ends
+// with it.
+Waited wait_writable(int fd, const Waiter &w, bool look_again) {
   const bool held = w.mask && holds_ending_signal(*w.mask, nullptr);
-  const long long began = now_ns();
+  long long began = now_ns();
+  if (w.ending) {
+    long long none = 0;
+    if (!g_stall_since.compare_exchange_strong(none, began))
+      began = none;
+  }
   pollfd p = {fd, POLLOUT, 0};
   for (;;) {
     long long deadline = w.deadline;
@@ -229,6 +243,8 @@ Waited wait_writable(int fd, const Waiter &w) {
     }
     if (held && (ms < 0 || ms > kHeldLookMs))
       ms = kHeldLookMs;
+    if (look_again && (ms < 0 || ms > kTerminalLookMs))
+      ms = kTerminalLookMs;
     int r;
     if (w.mask) {
       timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
@@ -249,6 +265,8 @@ Waited wait_writable(int fd, const Waiter &w) {
     if (held && sigpending(&pending) == 0 &&
         holds_ending_signal(*w.mask, &pending))
       start_ending_clock();
+    if (look_again)
+      return Waited::Ready;
   }
 }
 
@@ -285,7 +303,7 @@ long write_piece(Sink &sink, const char *s, std::size_t n, const Waiter &w,
                  int &error) {
   error = 0;
   if (sink.kind == SinkKind::PollFirst) {
-    const Waited waited = wait_writable(sink.fd, w);
+    const Waited waited = wait_writable(sink.fd, w, false);
     if (waited != Waited::Ready)
       return after_wait(waited, error);
   }
@@ -303,7 +321,8 @@ long write_piece(Sink &sink, const char *s, std::size_t n, const Waiter &w,
       return 0;
     if (sink.kind == SinkKind::Direct)
       sink.kind = SinkKind::PollFirst;
-    return after_wait(wait_writable(sink.fd, w), error);
+    return after_wait(
+        wait_writable(sink.fd, w, sink.kind == SinkKind::NonBlocking), error);
   }
   error = k < 0 ? errno : EIO;
   return -1;
@@ -323,6 +342,7 @@ long put_piece(const char *s, std::size_t n, const Waiter &w) {
   if (sink.kind != kind)
     g_out_kind = static_cast<std::sig_atomic_t>(sink.kind);
   if (k > 0) {
+    g_stall_since.store(0);
     g_mid_line = s[k - 1] != '\n';
     if (!g_mid_line)
       g_long_line = 0;
