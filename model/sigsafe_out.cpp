@@ -57,8 +57,8 @@ volatile std::sig_atomic_t g_stdout_errno = 0;
 // goes to standard output.
 volatile std::sig_atomic_t g_cut = 0;
 // When the run's ending began, and since when standard output takes
-// nothing, in nanoseconds of the monotonic clock (0: not yet; it took the
-// last write).
+// nothing during it, in nanoseconds of the monotonic clock (0: not yet; it
+// took the last write, or the stall began before the ending).
 std::atomic<long long> g_ending_since{0};
 std::atomic<long long> g_stall_since{0};
 static_assert(std::atomic<long long>::is_always_lock_free,
@@ -114,9 +114,9 @@ void start_ending_clock() {
   g_ending_since.compare_exchange_strong(none, now_ns());
 }
 
-// When the ending gives up on a reader that takes nothing since began:
-// kStallNs after the later of began and the ending's start (0: no ending
-// has begun).
+// When the ending gives up on a reader that takes nothing since began (0:
+// since before the ending): kStallNs after the later of began and the
+// ending's start (0: no ending has begun).
 long long ending_deadline(long long began) {
   const long long since = g_ending_since.load();
   if (since == 0)
@@ -215,15 +215,17 @@ struct Waiter {
 enum class Waited { Ready, Interrupted, GaveUp, Failed };
 
 // Waits until fd takes bytes; for a terminal (look_again), at most
-// kTerminalLookMs before the write is tried again. For standard output the
-// stall counts from the first wait since its last take. Under a mask that
+// kTerminalLookMs before the write is tried again. For standard output
+// during an ending the stall counts from the first wait since its last
+// take (no clock is read before an ending). Under a mask that
 // holds the signals that end the run (the main code amid its result
 // lines), a held one that is pending starts the ending, and the wait ends
 // with it.
 Waited wait_writable(int fd, const Waiter &w, bool look_again) {
   const bool held = w.mask && holds_ending_signal(*w.mask, nullptr);
-  long long began = now_ns();
-  if (w.ending) {
+  long long began = 0;
+  if (w.ending && g_ending_since.load() != 0) {
+    began = now_ns();
     long long none = 0;
     if (!g_stall_since.compare_exchange_strong(none, began))
       began = none;
@@ -342,7 +344,8 @@ long put_piece(const char *s, std::size_t n, const Waiter &w) {
   if (sink.kind != kind)
     g_out_kind = static_cast<std::sig_atomic_t>(sink.kind);
   if (k > 0) {
-    g_stall_since.store(0);
+    if (g_stall_since.load() != 0)
+      g_stall_since.store(0);
     g_mid_line = s[k - 1] != '\n';
     if (!g_mid_line)
       g_long_line = 0;

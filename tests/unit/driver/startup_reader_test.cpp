@@ -159,17 +159,18 @@ TEST_F(Readers, TerminalNobodyReadsEndsTheRun) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const std::string slave = ptsname(master);
-  std::cout.flush();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int fd = open(slave.c_str(), O_WRONLY | O_NOCTTY);
-    if (fd < 0 || dup2(fd, 1) < 0)
-      _exit(9);
-    route_standard_output();
-    install_signal_handlers();
-    for (long i = 0;; ++i)
-      std::cout << "c line " << i << std::endl;
-  }
+  int fd = -1;
+  const pid_t pid = start_captured(
+      [&] {
+        const int tty = open(slave.c_str(), O_WRONLY | O_NOCTTY);
+        if (tty < 0 || dup2(tty, 1) < 0)
+          _exit(9);
+        route_standard_output();
+        install_signal_handlers();
+        for (long i = 0;; ++i)
+          std::cout << "c line " << i << std::endl;
+      },
+      false, fd);
   usleep(300000);
   kill(pid, SIGTERM);
   const auto sent = std::chrono::steady_clock::now();
@@ -177,6 +178,7 @@ TEST_F(Readers, TerminalNobodyReadsEndsTheRun) {
   EXPECT_TRUE(wait_ended(pid, sent, 10, ws))
       << "still running 10 s after SIGTERM";
   EXPECT_LT(seconds_since(sent), 4);
+  close(fd);
   close(master);
   EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1);
 }
@@ -186,27 +188,22 @@ TEST_F(Readers, TimeOutCountsFromTheStart) {
   // due 1 s in) still ends the run about 3.5 s in, not once somebody reads.
   const std::string file = testing::TempDir() + "kestrane-timeout.wcnf";
   std::ofstream(file) << "p wcnf 2 2 10\n10 1 2 0\n1 -1 0\n";
-  int p[2];
-  ASSERT_EQ(pipe(p), 0);
-  fcntl(p[1], F_SETPIPE_SZ, 4096);
-  const std::string fill(4096, 'x');
-  ASSERT_EQ(write(p[1], fill.data(), fill.size()), 4096);
-  std::cout.flush();
   const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(p[1], 1);
-    close(p[0]);
-    close(p[1]);
-    std::string a0 = "kestrane", a1 = "-T", a2 = "2", a3 = file;
-    char *argv[] = {&a0[0], &a1[0], &a2[0], &a3[0], nullptr};
-    _exit(kestrane_main(4, argv));
-  }
-  close(p[1]);
+  int fd = -1;
+  const pid_t pid = start_captured(
+      [&] {
+        const std::string fill(4096, 'x'); // fills the one-page pipe
+        if (write(1, fill.data(), fill.size()) != 4096)
+          _exit(9);
+        std::string a0 = "kestrane", a1 = "-T", a2 = "2", a3 = file;
+        char *argv[] = {&a0[0], &a1[0], &a2[0], &a3[0], nullptr};
+        _exit(kestrane_main(4, argv));
+      },
+      true, fd);
   int ws = 0;
   EXPECT_TRUE(wait_ended(pid, start, 10, ws)) << "still running 10 s in";
   EXPECT_LT(seconds_since(start), 6);
-  close(p[0]);
+  close(fd);
   EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1);
 }
 
