@@ -41,9 +41,10 @@ const char kAbortLine[] = "Kestrane received abort signal. Terminating ...\n";
 
 // Queues the line of an abort that came while the signals were held (a
 // signal that ends the run may be taken before it, and its ending keeps
-// the abort pending until the process is gone). requires: abort held.
+// the abort pending until the process is gone); not one that the launcher
+// left blocked, which was never the run's. requires: abort held.
 void take_held_abort() {
-  if (result_lines_begun())
+  if (result_lines_begun() || launcher_blocked(SIGABRT))
     return;
   sigset_t abort_only;
   sigemptyset(&abort_only);
@@ -314,7 +315,9 @@ void run_enumeration_road(KestraneExtended &facade,
 // very large ones). A time-out of 1 second arms the alarm at 1 second: one
 // second before it would be 0, which cancels the alarm and would leave the
 // run going until an algorithm's own CPU-time test, after its SAT call.
+// The alarm is the run's own: let in even where the launcher blocked it.
 void arm_alarm() {
+  take_signal_as_own(SIGALRM);
   unsigned long long secs =
       static_cast<unsigned long long>(ZORConfig::tool_timeout) - 1ULL;
   if (ZORConfig::tool_timeout == 1)

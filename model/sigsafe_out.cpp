@@ -3,8 +3,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,65 +12,21 @@
 #include <new>
 #include <poll.h>
 #include <streambuf>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include "model/general_format.hpp"
 #include "model/runtime_msgs.hpp"
 
 namespace {
 
-// ---- The standard-output writer's state ------------------------------------
-// [g_written, g_committed) of g_buf holds what the main code appended and
-// nobody wrote out yet. The main code appends whole items (only an item
-// longer than the buffer is split) and, as the buffer fills, writes out
-// the whole lines; the bytes after the last line end (the open line) stay
-// until their line ends, unless the open line and the next item do not
-// fit the buffer together. The main code alone advances g_committed (after
-// the bytes are in place) and moves what stays to the buffer's start
-// (while every signal is blocked); a handler only reads g_committed and
-// moves g_written up to it.
-constexpr std::size_t kWriterBytes = std::size_t(1) << 16;
-char g_buf[kWriterBytes];
-volatile std::sig_atomic_t g_written = 0;
-volatile std::sig_atomic_t g_committed = 0;
-// While the main code writes [g_written, g_flush_to) out and waits for the
-// reader: a handler that runs meanwhile writes all of it.
-volatile std::sig_atomic_t g_flush_to = 0;
-// Standard output, as far as it is written, ends inside a line.
-volatile std::sig_atomic_t g_mid_line = 0;
-// That line is longer than the buffer: the main code wrote its start out
-// when the buffer filled (not on purpose).
-volatile std::sig_atomic_t g_long_line = 0;
-// Handlers' lines waiting for standard output to reach a line start: one
-// text, g_pending_count times; g_pending_at bytes of the first are out.
-char g_pending[256];
-volatile std::sig_atomic_t g_pending_len = 0;
-volatile std::sig_atomic_t g_pending_count = 0;
-volatile std::sig_atomic_t g_pending_at = 0;
-// The error that writing standard output failed with for good (0: none).
-volatile std::sig_atomic_t g_stdout_errno = 0;
-// An ending stopped waiting for a reader that does not read: nothing more
-// goes to standard output.
-volatile std::sig_atomic_t g_cut = 0;
-// When the run's ending began, and since when standard output takes
-// nothing during it, in nanoseconds of the monotonic clock (0: not yet; it
-// took the last write, or the stall began before the ending).
-std::atomic<long long> g_ending_since{0};
-std::atomic<long long> g_stall_since{0};
-static_assert(std::atomic<long long>::is_always_lock_free,
-              "handlers read and set the ending's start");
-// Every line is written out as soon as it ends (standard output is a
-// terminal), or every append is written out whole (the process is exiting).
-bool g_line_mode = false;
-bool g_write_through = false;
-volatile std::sig_atomic_t g_result_lines_begun = 0;
-// The signals blocked when the process started: a launcher's, not the
-// run's own. One of them pending never ends the run, so it never cuts the
-// output either.
-sigset_t g_launch_mask;
+// ---- Limits -----------------------------------------------------------------
 
+constexpr std::size_t kWriterBytes = std::size_t(1) << 16;
 // A signal or the time-out ends the run within 3 seconds of the reader's
 // last read even when nobody reads standard output: the ending writes on
 // as long as standard output takes bytes, and leaves the rest out once it
@@ -82,19 +36,100 @@ constexpr long long kStallNs = 2500000000LL;
 // An abort from outside waits this long for the reader; what it could not
 // write then waits for the main code (or the ending).
 constexpr long long kAbortWaitNs = 200000000LL;
-// While the main code holds the signals and waits for the reader, it looks
-// this often for a held signal that ends the run.
-constexpr int kHeldLookMs = 50;
-// A terminal can have room again without poll saying so (its buffers are
-// moved on by the kernel's own work, with no wake-up): a writer waiting
-// for one tries the write again this often.
-constexpr int kTerminalLookMs = 100;
+// While the signals that end the run are held (an ending, or the main code
+// amid its result lines) a writer that waits for the reader looks this
+// often for one that came: the first starts the ending, another one
+// during the ending stops the run at once.
+constexpr int kLookMs = 50;
+// A terminal or a socket can have room again without poll saying so (a
+// terminal's buffers are moved on by the kernel's own work; a socket is
+// reported writable only once most of its queue is read): a writer
+// waiting for one tries again this often. A blocking write is interrupted
+// this often too.
+constexpr int kRetryMs = 100;
 // At most this many bytes go out in one write to a descriptor that can
-// stall: a pipe takes that many whole or none, so a reader that stops
-// leaves what is out ending where a piece ends.
+// stall. A pipe takes that many whole or none, so a reader that stops
+// leaves what is out ending where a piece ends. A terminal or a socket
+// may take part of a piece: there a reader that stops can leave the
+// output inside an item.
 constexpr std::size_t kPiece = PIPE_BUF;
-// The signals that end a run.
+// The signals that end a run; all but the time-out's alarm stop an ending
+// at once.
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM};
+// The major number of the memory devices (/dev/null, /dev/zero,
+// /dev/full): they take or refuse a write at once.
+constexpr unsigned kMemoryDevices = 1;
+
+// ---- The writer's state -----------------------------------------------------
+
+// [written, committed) of bytes holds what the main code appended and
+// nobody wrote out yet. The main code appends whole items (only an item
+// longer than the buffer is split) and, as the buffer fills, writes out
+// the whole lines; the bytes after the last line end (the open line) stay
+// until their line ends, unless the open line and the next item do not
+// fit the buffer together. The main code alone advances committed (after
+// the bytes are in place) and moves what stays to the buffer's start
+// (while every signal is blocked); a handler only reads committed and
+// moves written up to it.
+struct Buffer {
+  char bytes[kWriterBytes];
+  volatile std::sig_atomic_t written;
+  volatile std::sig_atomic_t committed;
+  // While the main code writes [written, flush_to) out and waits for the
+  // reader: a handler that runs meanwhile writes all of it.
+  volatile std::sig_atomic_t flush_to;
+};
+Buffer g_buf;
+
+// Where standard output stands.
+struct Output {
+  // As far as it is written, it ends inside a line.
+  volatile std::sig_atomic_t mid_line;
+  // That line is longer than the buffer: the main code wrote its start
+  // out when the buffer filled (not on purpose).
+  volatile std::sig_atomic_t long_line;
+  // The error that writing it failed with for good (0: none).
+  volatile std::sig_atomic_t error;
+  // Nothing more goes to it: an ending gave up on a reader that does not
+  // read, or another signal stopped the run.
+  volatile std::sig_atomic_t cut;
+  volatile std::sig_atomic_t result_lines_begun;
+  // Every line is written out as it ends (a terminal), or every append is
+  // written out whole (the process is exiting).
+  bool line_mode;
+  bool write_through;
+};
+Output g_out;
+
+// Handlers' lines waiting for standard output to reach a line start: one
+// text, count times; at bytes of the first are out.
+struct PendingLines {
+  char text[256];
+  volatile std::sig_atomic_t len;
+  volatile std::sig_atomic_t count;
+  volatile std::sig_atomic_t at;
+};
+PendingLines g_pending;
+
+// The run's ending, in nanoseconds of the monotonic clock.
+struct Ending {
+  // When it began (0: not yet).
+  std::atomic<long long> since{0};
+  // Since when standard output takes nothing during it (0: it took the
+  // last write, or no wait since).
+  std::atomic<long long> stall_since{0};
+  // The signal that the result lines took off the pending ones, so that
+  // the same one sent again shows; raised again when they end.
+  volatile std::sig_atomic_t taken = 0;
+};
+Ending g_ending;
+static_assert(std::atomic<long long>::is_always_lock_free,
+              "handlers read and set the ending's clock");
+
+// The signals blocked when the process started: a launcher's, not the
+// run's own. One of them pending never ends the run, so it never cuts the
+// output either (but the alarm, which the run takes as its own).
+sigset_t g_launch_mask;
 
 // Keeps errno unchanged for the code a handler interrupts.
 struct KeepErrno {
@@ -111,18 +146,83 @@ long long now_ns() {
 // Starts the ending, once. Async-signal-safe.
 void start_ending_clock() {
   long long none = 0;
-  g_ending_since.compare_exchange_strong(none, now_ns());
+  g_ending.since.compare_exchange_strong(none, now_ns());
+}
+
+bool ending_begun() { return g_ending.since.load() != 0; }
+
+// The start of the stall that a wait is part of: the first wait since
+// standard output last took bytes marks it. Before an ending no clock is
+// read (0).
+long long stall_start() {
+  if (!ending_begun())
+    return 0;
+  const long long now = now_ns();
+  long long none = 0;
+  return g_ending.stall_since.compare_exchange_strong(none, now) ? now : none;
 }
 
 // When the ending gives up on a reader that takes nothing since began (0:
 // since before the ending): kStallNs after the later of began and the
 // ending's start (0: no ending has begun).
 long long ending_deadline(long long began) {
-  const long long since = g_ending_since.load();
+  const long long since = g_ending.since.load();
   if (since == 0)
     return 0;
   return (began > since ? began : since) + kStallNs;
 }
+
+// ---- Signals while they are held --------------------------------------------
+
+bool blocked_by_launcher(int sig) {
+  return sigismember(&g_launch_mask, sig) == 1;
+}
+
+// Whether mask blocks a signal that ends the run and that the run itself
+// holds (not the launcher).
+bool holds_ending_signal(const sigset_t &mask) {
+  for (int s : kEndingSignals)
+    if (sigismember(&mask, s) == 1 && !blocked_by_launcher(s))
+      return true;
+  return false;
+}
+
+// Takes a pending sig off, if it is pending and blocked.
+void take_pending(int sig) {
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  const timespec no_wait = {0, 0};
+  sigtimedwait(&only, nullptr, &no_wait);
+}
+
+// Looks at the pending signals that end the run, while they are held.
+// Before the ending, the first one starts it; the result lines, the only
+// main code that holds them, take it off the pending ones so that the
+// same signal sent again shows, and raise it again when they end. Once
+// the ending has begun the time-out changes nothing, and any other signal
+// stops the run at once: nothing more goes out, and it returns true.
+bool stop_on_another_signal() {
+  sigset_t pending;
+  if (sigpending(&pending) != 0)
+    return false;
+  for (int s : kEndingSignals) {
+    if (sigismember(&pending, s) != 1 || blocked_by_launcher(s))
+      continue;
+    if (ending_begun() && s != SIGALRM) {
+      g_out.cut = 1;
+      return true;
+    }
+    take_pending(s);
+    if (!ending_begun()) {
+      g_ending.taken = s;
+      start_ending_clock();
+    }
+  }
+  return false;
+}
+
+// ---- Sinks ------------------------------------------------------------------
 
 // How the writer writes to a descriptor. Decided once, when standard
 // output is routed (or first written), so that a flushed line costs the
@@ -130,21 +230,24 @@ long long ending_deadline(long long began) {
 // could otherwise block.
 enum class SinkKind : std::sig_atomic_t {
   Undecided,
-  // A regular file, a block device or a device that is no terminal
-  // (/dev/null, /dev/full): written at once, never waited for.
+  // A regular file, a block device or a memory device (/dev/null,
+  // /dev/full): written at once, never waited for.
   Direct,
-  // A pipe or FIFO, or a terminal that could not be opened anew: poll
-  // until it takes bytes, then write at most kPiece, which a pipe takes
-  // whole.
+  // A pipe or FIFO: poll until it takes bytes, then write at most kPiece,
+  // which it takes whole.
   PollFirst,
   // A terminal, through a non-blocking descriptor of its own (opened anew,
-  // so the status flags that the terminal's other users share stay as
+  // so that the status flags the terminal's other users share stay as
   // they are): a blocking write to a terminal that nobody reads would stop
   // the process with every signal held, however little it writes. Written
   // first, waited for only when it takes nothing.
   NonBlocking,
   // A socket: sent without waiting, waited for only when it takes nothing.
   Socket,
+  // A terminal written as it is (its master side, which opened anew would
+  // be a new terminal, or one that cannot be opened anew) or another
+  // character device: poll, then a blocking write that a timer interrupts.
+  Guarded,
 };
 
 struct Sink {
@@ -152,7 +255,83 @@ struct Sink {
   SinkKind kind;
 };
 
-// The sink for descriptor fd. Async-signal-safe (fstat, tcgetattr, open).
+// A Guarded sink's write can block in the kernel with every signal held.
+// A timer interrupts it every kRetryMs: its signal is let in only around
+// that write and caught without restarting it, so that the writer gets
+// back to look at the signals and at the ending's clock.
+struct WriteGuard {
+  timer_t timer;
+  int signo;
+  volatile std::sig_atomic_t ready;
+};
+WriteGuard g_guard;
+
+void on_guard_tick(int) {}
+
+// Sets the guard up, once: its signal blocked everywhere from now on.
+void set_up_guard() {
+  if (g_guard.ready)
+    return;
+  const int signo = SIGRTMIN;
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signo);
+  sigprocmask(SIG_BLOCK, &only, nullptr);
+  struct sigaction sa = {};
+  sa.sa_handler = on_guard_tick; // no SA_RESTART: the write is interrupted
+  sigemptyset(&sa.sa_mask);
+  sigevent ev = {};
+  ev.sigev_notify = SIGEV_SIGNAL;
+  ev.sigev_signo = signo;
+  if (sigaction(signo, &sa, nullptr) == 0 &&
+      timer_create(CLOCK_MONOTONIC, &ev, &g_guard.timer) == 0) {
+    g_guard.signo = signo;
+    g_guard.ready = 1;
+  }
+}
+
+// write(2) that the guard's timer interrupts: it returns what went out
+// before the tick, or fails with EINTR when nothing did.
+ssize_t guarded_write(int fd, const char *s, std::size_t n) {
+  if (!g_guard.ready)
+    return ::write(fd, s, n);
+  constexpr long kTickNs = kRetryMs * 1000000L;
+  const itimerspec tick = {{0, kTickNs}, {0, kTickNs}}, off = {};
+  sigset_t only, old;
+  sigemptyset(&only);
+  sigaddset(&only, g_guard.signo);
+  timer_settime(g_guard.timer, 0, &tick, nullptr);
+  sigprocmask(SIG_UNBLOCK, &only, &old);
+  const ssize_t k = ::write(fd, s, n);
+  const int error = errno;
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+  timer_settime(g_guard.timer, 0, &off, nullptr);
+  errno = error;
+  return k;
+}
+
+// A non-blocking descriptor of its own for the terminal at fd (see
+// NonBlocking); -1 where fd is no terminal, is a terminal's master side,
+// or cannot be opened anew as the same terminal.
+int reopen_terminal(int fd, const struct stat &st) {
+  termios t;
+  int number;
+  if (fd > 9 || tcgetattr(fd, &t) != 0 || ioctl(fd, TIOCGPTN, &number) == 0)
+    return -1;
+  char path[] = "/proc/self/fd/0";
+  path[sizeof(path) - 2] = static_cast<char>('0' + fd);
+  const int own = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat again;
+  if (own >= 0 && fstat(own, &again) == 0 && S_ISCHR(again.st_mode) &&
+      again.st_rdev == st.st_rdev)
+    return own;
+  if (own >= 0)
+    close(own);
+  return -1;
+}
+
+// The sink for descriptor fd. Async-signal-safe but for the guard's
+// set-up, which the main code does when it routes standard output.
 Sink decide_sink(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))
@@ -161,41 +340,34 @@ Sink decide_sink(int fd) {
     return {fd, SinkKind::Socket};
   if (!S_ISCHR(st.st_mode))
     return {fd, SinkKind::PollFirst};
-  termios t;
-  if (tcgetattr(fd, &t) != 0)
+  if (major(st.st_rdev) == kMemoryDevices)
     return {fd, SinkKind::Direct};
-  char path[] = "/proc/self/fd/0";
-  path[sizeof(path) - 2] = static_cast<char>('0' + fd);
-  const int own =
-      fd <= 9 ? open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
-  return own >= 0 ? Sink{own, SinkKind::NonBlocking}
-                  : Sink{fd, SinkKind::PollFirst};
+  const int own = reopen_terminal(fd, st);
+  if (own >= 0)
+    return {own, SinkKind::NonBlocking};
+  set_up_guard();
+  return {fd, SinkKind::Guarded};
 }
 
 // Standard output's sink; a handler may decide it when nothing routed
 // standard output, or change a Direct one that stalled after all.
-volatile std::sig_atomic_t g_out_fd = 1;
-volatile std::sig_atomic_t g_out_kind =
-    static_cast<std::sig_atomic_t>(SinkKind::Undecided);
+struct StdoutSink {
+  volatile std::sig_atomic_t fd = 1;
+  volatile std::sig_atomic_t kind =
+      static_cast<std::sig_atomic_t>(SinkKind::Undecided);
+};
+StdoutSink g_sink;
 
 Sink stdout_sink() {
-  if (static_cast<SinkKind>(g_out_kind) == SinkKind::Undecided) {
+  if (static_cast<SinkKind>(g_sink.kind) == SinkKind::Undecided) {
     const Sink s = decide_sink(1);
-    g_out_fd = s.fd;
-    g_out_kind = static_cast<std::sig_atomic_t>(s.kind);
+    g_sink.fd = s.fd;
+    g_sink.kind = static_cast<std::sig_atomic_t>(s.kind);
   }
-  return {g_out_fd, static_cast<SinkKind>(g_out_kind)};
+  return {g_sink.fd, static_cast<SinkKind>(g_sink.kind)};
 }
 
-// Whether mask blocks a signal that ends the run and that the run itself
-// holds (not the launcher); with pending, one that is also pending.
-bool holds_ending_signal(const sigset_t &mask, const sigset_t *pending) {
-  for (int s : kEndingSignals)
-    if (sigismember(&mask, s) == 1 && sigismember(&g_launch_mask, s) != 1 &&
-        (!pending || sigismember(pending, s) == 1))
-      return true;
-  return false;
-}
+// ---- Waiting for the reader -------------------------------------------------
 
 // How a writer waits for its descriptor to take bytes.
 struct Waiter {
@@ -203,35 +375,51 @@ struct Waiter {
   // or never before an ending.
   long long deadline;
   // The main code's mask to wait under (its caller's), so that a handler
-  // can run meanwhile; null for a handler, which waits as it is.
+  // can run meanwhile; null: wait as it is (a handler, an ending).
   const sigset_t *mask;
   // Giving up leaves the rest out for good (an ending), or leaves it for
   // the main code (an abort's handler).
   bool cut;
-  // The ending's deadline counts too (standard output only).
-  bool ending = true;
+  // The ending's stall rule counts (standard output only).
+  bool ending;
+
+  // The main code, waiting under its caller's mask.
+  static Waiter main_code(const sigset_t *caller) {
+    return {0, caller, true, true};
+  }
+  // A handler, or an ending from the main code with every signal held.
+  static Waiter handler() { return {0, nullptr, true, true}; }
+  // The handler of an abort from outside: kAbortWaitNs, then the rest is
+  // left for the main code.
+  static Waiter abort_handler() {
+    return {now_ns() + kAbortWaitNs, nullptr, false, true};
+  }
+  // Another descriptor (standard error), until deadline.
+  static Waiter other(long long deadline) {
+    return {deadline, nullptr, true, false};
+  }
+
+  // Whether the signals that end the run are held where it waits: the
+  // main code amid its result lines, or an ending.
+  bool holds_signals() const {
+    return mask ? holds_ending_signal(*mask) : ending_begun();
+  }
 };
 
 enum class Waited { Ready, Interrupted, GaveUp, Failed };
 
-// Waits until fd takes bytes; for a terminal (look_again), at most
-// kTerminalLookMs before the write is tried again. For standard output
-// during an ending the stall counts from the first wait since its last
-// take (no clock is read before an ending). Under a mask that
-// holds the signals that end the run (the main code amid its result
-// lines), a held one that is pending starts the ending, and the wait ends
-// with it.
-Waited wait_writable(int fd, const Waiter &w, bool look_again) {
-  const bool held = w.mask && holds_ending_signal(*w.mask, nullptr);
-  long long began = 0;
-  if (w.ending && g_ending_since.load() != 0) {
-    began = now_ns();
-    long long none = 0;
-    if (!g_stall_since.compare_exchange_strong(none, began))
-      began = none;
-  }
+// Waits until fd takes bytes; with retry (a terminal, a socket), at most
+// kRetryMs before the write is tried again. During an ending the stall
+// counts from the first wait since the last take. Where the signals that
+// end the run are held, it looks for them as it waits: the first starts
+// the ending, and another during the ending gives up at once.
+Waited wait_writable(int fd, const Waiter &w, bool retry) {
+  const bool held = w.holds_signals();
+  const long long began = w.ending ? stall_start() : 0;
   pollfd p = {fd, POLLOUT, 0};
   for (;;) {
+    if (held && ending_begun() && stop_on_another_signal())
+      return Waited::GaveUp;
     long long deadline = w.deadline;
     const long long ending = w.ending ? ending_deadline(began) : 0;
     if (ending != 0 && (deadline == 0 || ending < deadline))
@@ -243,13 +431,13 @@ Waited wait_writable(int fd, const Waiter &w, bool look_again) {
         return Waited::GaveUp;
       ms = static_cast<int>(left / 1000000 + 1);
     }
-    if (held && (ms < 0 || ms > kHeldLookMs))
-      ms = kHeldLookMs;
-    if (look_again && (ms < 0 || ms > kTerminalLookMs))
-      ms = kTerminalLookMs;
+    if (held && (ms < 0 || ms > kLookMs))
+      ms = kLookMs;
+    if (retry && (ms < 0 || ms > kRetryMs))
+      ms = kRetryMs;
     int r;
     if (w.mask) {
-      timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+      const timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
       r = ::ppoll(&p, 1, ms < 0 ? nullptr : &ts, w.mask);
     } else {
       r = ::poll(&p, 1, ms);
@@ -263,20 +451,19 @@ Waited wait_writable(int fd, const Waiter &w, bool look_again) {
     }
     if (r < 0)
       return Waited::Failed;
-    sigset_t pending;
-    if (held && sigpending(&pending) == 0 &&
-        holds_ending_signal(*w.mask, &pending))
-      start_ending_clock();
-    if (look_again)
+    if (held && !ending_begun() && stop_on_another_signal())
+      return Waited::GaveUp;
+    if (retry)
       return Waited::Ready;
   }
 }
 
+// ---- Writing ----------------------------------------------------------------
+
 // The length of the next piece of the n bytes at s, which end after a
 // whole item: at most kPiece, ending after the last line end among them
 // or, in a line longer than that, after the last space (the items of a
-// long line are numbers and the spaces between them), so that whatever a
-// reader that stops leaves out, what is out ends after a whole item.
+// long line are numbers and the spaces between them).
 // (Not inlined: where s is a handler's short line the compiler would warn
 // of a search past its end, which n > kPiece rules out.)
 [[gnu::noinline]] std::size_t piece_length(const char *s, std::size_t n) {
@@ -288,94 +475,127 @@ Waited wait_writable(int fd, const Waiter &w, bool look_again) {
   return kPiece;
 }
 
-// What a writer does after a wait that did not find the descriptor ready:
-// 0, look again (a handler ran meanwhile); -1, stop (error set when the
-// wait failed).
-long after_wait(Waited waited, int &error) {
-  if (waited == Waited::Failed)
-    error = errno;
-  return waited == Waited::GaveUp || waited == Waited::Failed ? -1 : 0;
-}
+// What one write step came to.
+struct Step {
+  enum class Is {
+    Wrote,  // bytes went out
+    Again,  // none yet: look again (a handler may have run meanwhile)
+    GaveUp, // the wait gave up, or the run stopped
+    Failed, // the descriptor failed, with error
+  };
+  Is is;
+  std::size_t bytes;
+  int error;
+
+  static Step wrote(std::size_t n) { return {Is::Wrote, n, 0}; }
+  static Step again() { return {Is::Again, 0, 0}; }
+  static Step gave_up() { return {Is::GaveUp, 0, 0}; }
+  static Step failed(int error) { return {Is::Failed, 0, error}; }
+  // After a wait that did not find the descriptor ready.
+  static Step after(Waited waited) {
+    switch (waited) {
+    case Waited::GaveUp:
+      return gave_up();
+    case Waited::Failed:
+      return failed(errno);
+    default:
+      return again();
+    }
+  }
+};
 
 // One write of at most one piece of the n bytes at s to sink, waiting as w
-// says where the sink needs it. Returns the bytes written; 0: none yet,
-// look again; -1: the wait gave up (error 0) or the write failed (error
-// set). A Direct sink that asks to wait becomes a PollFirst one.
-long write_piece(Sink &sink, const char *s, std::size_t n, const Waiter &w,
-                 int &error) {
-  error = 0;
-  if (sink.kind == SinkKind::PollFirst) {
+// says where the sink needs it. A Direct sink that asks to wait becomes a
+// PollFirst one.
+Step write_step(Sink &sink, const char *s, std::size_t n, const Waiter &w) {
+  const bool poll_first =
+      sink.kind == SinkKind::PollFirst || sink.kind == SinkKind::Guarded;
+  if (poll_first) {
     const Waited waited = wait_writable(sink.fd, w, false);
     if (waited != Waited::Ready)
-      return after_wait(waited, error);
+      return Step::after(waited);
   }
   if (sink.kind != SinkKind::Direct)
     n = piece_length(s, n);
-  const ssize_t k = sink.kind == SinkKind::Socket
-                        ? ::send(sink.fd, s, n, MSG_DONTWAIT)
-                        : ::write(sink.fd, s, n);
+  ssize_t k;
+  if (sink.kind == SinkKind::Socket)
+    k = ::send(sink.fd, s, n, MSG_DONTWAIT);
+  else if (sink.kind == SinkKind::Guarded)
+    k = guarded_write(sink.fd, s, n);
+  else
+    k = ::write(sink.fd, s, n);
   if (k > 0)
-    return k;
-  if (k < 0 && errno == EINTR)
-    return 0;
+    return Step::wrote(static_cast<std::size_t>(k));
+  if (k < 0 && errno == EINTR) {
+    // The guard's tick: a signal may have come meanwhile.
+    if (sink.kind == SinkKind::Guarded && w.holds_signals() &&
+        stop_on_another_signal())
+      return Step::gave_up();
+    return Step::again();
+  }
   if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-    if (sink.kind == SinkKind::PollFirst)
-      return 0;
     if (sink.kind == SinkKind::Direct)
       sink.kind = SinkKind::PollFirst;
-    return after_wait(
-        wait_writable(sink.fd, w, sink.kind == SinkKind::NonBlocking), error);
+    if (sink.kind == SinkKind::PollFirst || sink.kind == SinkKind::Guarded)
+      return Step::again();
+    return Step::after(wait_writable(sink.fd, w, true));
   }
-  error = k < 0 ? errno : EIO;
-  return -1;
+  return Step::failed(k < 0 ? errno : EIO);
 }
 
-// Writes one piece of the n bytes at s to standard output once it takes
-// bytes. Returns the bytes written (0: none yet, look again), or -1 when
-// the writer stops: it gave up waiting, or standard output failed for good
-// (recorded); after either, nothing more goes out.
-long put_piece(const char *s, std::size_t n, const Waiter &w) {
-  if (g_cut || g_stdout_errno)
-    return -1;
+// One write step to standard output. After a step that gave up for good
+// or failed (recorded) nothing more goes out.
+Step put_piece(const char *s, std::size_t n, const Waiter &w) {
+  if (g_out.cut || g_out.error)
+    return Step::gave_up();
   Sink sink = stdout_sink();
   const SinkKind kind = sink.kind;
-  int error = 0;
-  const long k = write_piece(sink, s, n, w, error);
+  const Step step = write_step(sink, s, n, w);
   if (sink.kind != kind)
-    g_out_kind = static_cast<std::sig_atomic_t>(sink.kind);
-  if (k > 0) {
-    if (g_stall_since.load() != 0)
-      g_stall_since.store(0);
-    g_mid_line = s[k - 1] != '\n';
-    if (!g_mid_line)
-      g_long_line = 0;
-    return k;
+    g_sink.kind = static_cast<std::sig_atomic_t>(sink.kind);
+  switch (step.is) {
+  case Step::Is::Wrote:
+    if (g_ending.stall_since.load() != 0)
+      g_ending.stall_since.store(0);
+    g_out.mid_line = s[step.bytes - 1] != '\n';
+    if (!g_out.mid_line)
+      g_out.long_line = 0;
+    break;
+  case Step::Is::GaveUp:
+    if (w.cut)
+      g_out.cut = 1;
+    break;
+  case Step::Is::Failed:
+    g_out.error = step.error;
+    break;
+  case Step::Is::Again:
+    break;
   }
-  if (k < 0 && error == 0 && w.cut)
-    g_cut = 1;
-  else if (k < 0 && error != 0)
-    g_stdout_errno = error;
-  return k;
+  return step;
 }
 
-// Writes [g_written, to) of the buffer out, each piece claimed as soon as
-// it is written: signals are blocked around every write, and a handler
-// that runs while the main code waits finds the rest still to write.
-// Returns whether all of it went out; when the writer stopped for good the
-// rest is passed over.
+bool stopped(const Step &step) {
+  return step.is == Step::Is::GaveUp || step.is == Step::Is::Failed;
+}
+
+// Writes [written, to) of the buffer out, each piece claimed as soon as it
+// is written: signals are blocked around every write, and a handler that
+// runs while the main code waits finds the rest still to write. Returns
+// whether all of it went out; when the writer stopped for good the rest
+// is passed over.
 bool write_range(std::sig_atomic_t to, const Waiter &w) {
-  while (g_written < to) {
+  while (g_buf.written < to) {
     std::atomic_signal_fence(std::memory_order_acquire);
-    const std::sig_atomic_t from = g_written;
-    const long k =
-        put_piece(g_buf + from, static_cast<std::size_t>(to - from), w);
-    if (k < 0) {
-      if (g_cut || g_stdout_errno)
-        g_written = to;
+    const std::sig_atomic_t from = g_buf.written;
+    const Step step =
+        put_piece(g_buf.bytes + from, static_cast<std::size_t>(to - from), w);
+    if (stopped(step)) {
+      if (g_out.cut || g_out.error)
+        g_buf.written = to;
       return false;
     }
-    if (k > 0) // else a handler may have moved g_written meanwhile
-      g_written = static_cast<std::sig_atomic_t>(from + k);
+    if (step.is == Step::Is::Wrote) // else a handler may have moved it
+      g_buf.written = static_cast<std::sig_atomic_t>(from + step.bytes);
   }
   return true;
 }
@@ -386,14 +606,12 @@ void write_other(int fd, const char *s, std::size_t n) {
   Sink sink = decide_sink(fd);
   long long deadline = now_ns() + kStallNs;
   while (n > 0) {
-    int error = 0;
-    const long k =
-        write_piece(sink, s, n, Waiter{deadline, nullptr, true, false}, error);
-    if (k < 0)
+    const Step step = write_step(sink, s, n, Waiter::other(deadline));
+    if (stopped(step))
       break;
-    if (k > 0) {
-      s += k;
-      n -= static_cast<std::size_t>(k);
+    if (step.is == Step::Is::Wrote) {
+      s += step.bytes;
+      n -= step.bytes;
       deadline = now_ns() + kStallNs;
     }
   }
@@ -405,11 +623,11 @@ void write_other(int fd, const char *s, std::size_t n) {
 // to standard output. Returns whether all went out.
 bool write_own(const char *s, std::size_t n, const Waiter &w) {
   while (n > 0) {
-    const long k = put_piece(s, n, w);
-    if (k < 0)
+    const Step step = put_piece(s, n, w);
+    if (stopped(step))
       return false;
-    s += k;
-    n -= static_cast<std::size_t>(k);
+    s += step.bytes;
+    n -= step.bytes;
   }
   return true;
 }
@@ -418,23 +636,24 @@ bool write_own(const char *s, std::size_t n, const Waiter &w) {
 // start, each taken off as it goes out; with started_only, just the rest
 // of one already begun.
 void write_pending(const Waiter &w, bool started_only = false) {
-  if (g_pending_count == 0)
+  if (g_pending.count == 0)
     return;
   for (;;) {
-    const std::sig_atomic_t at = g_pending_at;
-    if (g_pending_count == 0 || (at == 0 && (started_only || g_mid_line)))
+    const std::sig_atomic_t at = g_pending.at;
+    if (g_pending.count == 0 || (at == 0 && (started_only || g_out.mid_line)))
       return;
-    const long k = put_piece(g_pending + at,
-                             static_cast<std::size_t>(g_pending_len - at), w);
-    if (k < 0)
+    const Step step = put_piece(
+        g_pending.text + at, static_cast<std::size_t>(g_pending.len - at), w);
+    if (stopped(step))
       return;
-    if (k == 0) // a handler may have written the lines meanwhile
+    if (step.is == Step::Is::Again) // a handler may have written them
       continue;
-    if (at + k < g_pending_len) {
-      g_pending_at = static_cast<std::sig_atomic_t>(at + k);
+    const auto end = static_cast<std::sig_atomic_t>(at + step.bytes);
+    if (end < g_pending.len) {
+      g_pending.at = end;
     } else {
-      g_pending_at = 0;
-      g_pending_count = g_pending_count - 1;
+      g_pending.at = 0;
+      g_pending.count = g_pending.count - 1;
     }
   }
 }
@@ -447,9 +666,9 @@ std::sig_atomic_t whole_lines_end(std::sig_atomic_t from,
   if (to <= from)
     return from;
   const void *nl =
-      memrchr(g_buf + from, '\n', static_cast<std::size_t>(to - from));
+      memrchr(g_buf.bytes + from, '\n', static_cast<std::size_t>(to - from));
   return nl ? static_cast<std::sig_atomic_t>(static_cast<const char *>(nl) -
-                                             g_buf + 1)
+                                             g_buf.bytes + 1)
             : from;
 }
 
@@ -457,12 +676,12 @@ std::sig_atomic_t whole_lines_end(std::sig_atomic_t from,
 // is writing out on purpose, and with long_line a line longer than the
 // buffer as far as it came.
 std::sig_atomic_t handler_range_end(bool long_line) {
-  const std::sig_atomic_t from = g_written, end = g_committed;
+  const std::sig_atomic_t from = g_buf.written, end = g_buf.committed;
   std::sig_atomic_t to = whole_lines_end(from, end);
-  if (long_line && to == from && g_long_line)
+  if (long_line && to == from && g_out.long_line)
     to = end;
-  if (g_flush_to > to)
-    to = g_flush_to;
+  if (g_buf.flush_to > to)
+    to = g_buf.flush_to;
   return to;
 }
 
@@ -472,7 +691,7 @@ std::sig_atomic_t handler_range_end(bool long_line) {
 void drain(const Waiter &w) {
   write_pending(w, true);
   write_range(handler_range_end(true), w);
-  if (g_mid_line)
+  if (g_out.mid_line)
     write_own("\n", 1, w);
   write_pending(w);
 }
@@ -490,46 +709,47 @@ enum class Flush {
 // the buffer's start. room: the bytes Flush::Room must leave free.
 void flush_writer(Flush how, std::size_t room = 0) {
   // A buffer that a handler wrote out to its end still needs emptying.
-  if (g_committed == 0 && g_pending_count == 0)
+  if (g_buf.committed == 0 && g_pending.count == 0)
     return;
   sigset_t all, old;
   sigfillset(&all);
   sigprocmask(SIG_BLOCK, &all, &old);
-  const std::sig_atomic_t end = g_committed;
+  const std::sig_atomic_t end = g_buf.committed;
   std::sig_atomic_t to = end;
   bool open_line_too = false;
   if (how == Flush::WholeLines || how == Flush::Room) {
-    to = whole_lines_end(g_written, end);
+    to = whole_lines_end(g_buf.written, end);
     if (how == Flush::Room &&
         kWriterBytes - static_cast<std::size_t>(end - to) < room) {
       to = end;
       open_line_too = true;
     }
   }
-  const Waiter w{0, &old, true};
+  const Waiter w = Waiter::main_code(&old);
   // A handler's line that is partly out is finished before any other byte.
   write_pending(w, true);
-  g_flush_to = to;
+  g_buf.flush_to = to;
   write_range(to, w);
-  std::memmove(g_buf, g_buf + to, static_cast<std::size_t>(end - to));
-  g_written = 0;
-  g_committed = end - to;
-  g_flush_to = 0;
+  std::memmove(g_buf.bytes, g_buf.bytes + to,
+               static_cast<std::size_t>(end - to));
+  g_buf.written = 0;
+  g_buf.committed = end - to;
+  g_buf.flush_to = 0;
   if (open_line_too)
-    g_long_line = g_mid_line;
-  if (how == Flush::AtExit && g_pending_count > 0 && g_pending_at == 0 &&
-      g_mid_line)
+    g_out.long_line = g_out.mid_line;
+  if (how == Flush::AtExit && g_pending.count > 0 && g_pending.at == 0 &&
+      g_out.mid_line)
     write_own("\n", 1, w);
   write_pending(w);
   sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
-// Appends n bytes at g_committed, which they fit.
+// Appends n bytes at committed, which they fit.
 void commit(const char *s, std::size_t n) {
-  const std::size_t at = static_cast<std::size_t>(g_committed);
-  std::memcpy(g_buf + at, s, n);
+  const std::size_t at = static_cast<std::size_t>(g_buf.committed);
+  std::memcpy(g_buf.bytes + at, s, n);
   std::atomic_signal_fence(std::memory_order_release);
-  g_committed = static_cast<std::sig_atomic_t>(at + n);
+  g_buf.committed = static_cast<std::sig_atomic_t>(at + n);
 }
 
 // std::cout's buffer: none; every item goes to the writer.
@@ -570,9 +790,9 @@ int cookie_close(void *) {
 // Writes out everything, the unended end too; a run whose standard output
 // failed for good then ends with status 3.
 void flush_at_exit() {
-  g_write_through = true;
+  g_out.write_through = true;
   flush_writer(Flush::AtExit);
-  if (g_stdout_errno)
+  if (g_out.error)
     std::fflush(nullptr);
   exit_if_stdout_failed();
 }
@@ -598,20 +818,33 @@ void route_standard_output() {
     std::setvbuf(f, nullptr, _IONBF, 0);
     stdout = f;
   }
-  g_line_mode = isatty(1) != 0;
+  g_out.line_mode = isatty(1) != 0;
   std::atexit(flush_at_exit);
 }
+
+void take_signal_as_own(int sig) {
+  if (blocked_by_launcher(sig)) {
+    take_pending(sig);
+    sigdelset(&g_launch_mask, sig);
+  }
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+}
+
+bool launcher_blocked(int sig) { return blocked_by_launcher(sig); }
 
 void stdout_append(const char *s, std::size_t n) {
   const char *item = s;
   const std::size_t size = n;
-  if (static_cast<std::size_t>(g_committed) + n > kWriterBytes) {
+  if (static_cast<std::size_t>(g_buf.committed) + n > kWriterBytes) {
     // Room for the whole item: it is split only when longer than the
     // buffer, and then the buffer is filled and written out as it goes.
     flush_writer(Flush::Room, n < kWriterBytes ? n : kWriterBytes);
-    while (static_cast<std::size_t>(g_committed) + n > kWriterBytes) {
+    while (static_cast<std::size_t>(g_buf.committed) + n > kWriterBytes) {
       const std::size_t k =
-          kWriterBytes - static_cast<std::size_t>(g_committed);
+          kWriterBytes - static_cast<std::size_t>(g_buf.committed);
       commit(s, k);
       s += k;
       n -= k;
@@ -619,9 +852,9 @@ void stdout_append(const char *s, std::size_t n) {
     }
   }
   commit(s, n);
-  if (g_write_through)
+  if (g_out.write_through)
     flush_writer(Flush::AtExit);
-  else if (g_line_mode && std::memchr(item, '\n', size))
+  else if (g_out.line_mode && std::memchr(item, '\n', size))
     flush_writer(Flush::WholeLines);
 }
 
@@ -630,7 +863,7 @@ void stdout_flush() { flush_writer(Flush::Everything); }
 void stdout_drain_for_exit() {
   KeepErrno keep;
   start_ending_clock();
-  drain(Waiter{0, nullptr, true});
+  drain(Waiter::handler());
 }
 
 void stdout_line_from_handler(const char *prefix, const char *line,
@@ -639,29 +872,29 @@ void stdout_line_from_handler(const char *prefix, const char *line,
   stdout_queue_line(prefix, line);
   if (process_ends) {
     start_ending_clock();
-    drain(Waiter{0, nullptr, true});
+    drain(Waiter::handler());
     return;
   }
-  const Waiter w{now_ns() + kAbortWaitNs, nullptr, false};
+  const Waiter w = Waiter::abort_handler();
   write_pending(w, true);
   if (write_range(handler_range_end(false), w))
     write_pending(w);
 }
 
 void stdout_queue_line(const char *prefix, const char *line) {
-  if (g_pending_count == 0) {
+  if (g_pending.count == 0) {
     std::size_t n = 0;
     for (const char *part : {prefix, line})
-      for (; *part && n < sizeof(g_pending); ++part)
-        g_pending[n++] = *part;
-    g_pending_len = static_cast<std::sig_atomic_t>(n);
+      for (; *part && n < sizeof(g_pending.text); ++part)
+        g_pending.text[n++] = *part;
+    g_pending.len = static_cast<std::sig_atomic_t>(n);
   }
   std::atomic_signal_fence(std::memory_order_release);
-  g_pending_count = g_pending_count + 1;
+  g_pending.count = g_pending.count + 1;
 }
 
 void exit_if_stdout_failed() {
-  const int e = g_stdout_errno;
+  const int e = g_out.error;
   if (e == 0)
     return;
   const char *why = strerrordesc_np(e);
@@ -676,7 +909,7 @@ void exit_if_stdout_failed() {
   _exit(ExitStatus::Failure);
 }
 
-bool result_lines_begun() { return g_result_lines_begun != 0; }
+bool result_lines_begun() { return g_out.result_lines_begun != 0; }
 
 // ---- Formatting
 // ---------------------------------------------------------------
@@ -697,12 +930,18 @@ ResultLines::ResultLines() {
   to_writer_ = true;
   std::cout.flush();
   std::fflush(stdout);
-  g_result_lines_begun = 1;
+  g_out.result_lines_begun = 1;
 }
 
 ResultLines::~ResultLines() {
   stdout_flush();
   to_writer_ = false;
+  // A signal taken off while the block waited for its reader: pending
+  // again, it ends the run once the signals are let in.
+  if (const int taken = g_ending.taken) {
+    g_ending.taken = 0;
+    raise(taken);
+  }
 }
 
 void SigSafeOut::flush() {
@@ -714,7 +953,7 @@ void SigSafeOut::flush() {
     return;
   KeepErrno keep;
   if (fd_ == 1)
-    write_own(buf_, len_, Waiter{0, nullptr, true});
+    write_own(buf_, len_, Waiter::handler());
   else
     write_other(fd_, buf_, len_);
   len_ = 0;
@@ -777,199 +1016,4 @@ SigSafeOut &SigSafeOut::operator<<(double v) {
   char s[32];
   put(s, format_general(v, s));
   return *this;
-}
-
-// ---- Exact decimal digits
-// -----------------------------------------------------
-
-namespace {
-
-// An unsigned integer of up to 40 32-bit words, lowest first: enough for
-// any double times a power of ten that brings it to 1..10 (about 1,140
-// bits at most).
-struct BigNat {
-  std::uint32_t w[40] = {};
-  int n = 0; // words in use, the highest nonzero
-
-  explicit BigNat(std::uint64_t v) {
-    while (v) {
-      w[n++] = static_cast<std::uint32_t>(v);
-      v >>= 32;
-    }
-  }
-  void mul(std::uint32_t f) {
-    std::uint64_t carry = 0;
-    for (int i = 0; i < n; ++i) {
-      carry += static_cast<std::uint64_t>(w[i]) * f;
-      w[i] = static_cast<std::uint32_t>(carry);
-      carry >>= 32;
-    }
-    if (carry)
-      w[n++] = static_cast<std::uint32_t>(carry);
-  }
-  void mul_pow10(int k) {
-    for (; k > 0; --k)
-      mul(10);
-  }
-  void shl(int bits) {
-    if (n == 0)
-      return;
-    const int words = bits / 32, b = bits % 32;
-    w[n] = 0;
-    for (int i = n; i >= 0; --i) {
-      std::uint32_t hi = b ? w[i] << b : w[i];
-      std::uint32_t lo = (b && i > 0) ? w[i - 1] >> (32 - b) : 0;
-      w[i + words] = hi | lo;
-    }
-    for (int i = 0; i < words; ++i)
-      w[i] = 0;
-    n += words + 1;
-    while (n > 0 && w[n - 1] == 0)
-      --n;
-  }
-  int cmp(const BigNat &o) const {
-    if (n != o.n)
-      return n < o.n ? -1 : 1;
-    for (int i = n - 1; i >= 0; --i)
-      if (w[i] != o.w[i])
-        return w[i] < o.w[i] ? -1 : 1;
-    return 0;
-  }
-  // requires: *this >= o
-  void sub(const BigNat &o) {
-    std::int64_t borrow = 0;
-    for (int i = 0; i < n; ++i) {
-      std::int64_t d = static_cast<std::int64_t>(w[i]) - borrow -
-                       (i < o.n ? static_cast<std::int64_t>(o.w[i]) : 0);
-      borrow = d < 0;
-      w[i] = static_cast<std::uint32_t>(d + (borrow << 32));
-    }
-    while (n > 0 && w[n - 1] == 0)
-      --n;
-  }
-};
-
-// The six significant digits of v > 0, rounded half to even on its exact
-// value, as an integer 100000..999999 and the decimal exponent of the
-// first digit.
-long long six_digits(double v, int &exp10) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  const int biased = static_cast<int>(bits >> 52 & 0x7ff);
-  std::uint64_t mant = bits & ((std::uint64_t(1) << 52) - 1);
-  int e2 = -1074; // v = mant * 2^e2
-  if (biased > 0) {
-    mant |= std::uint64_t(1) << 52;
-    e2 = biased - 1075;
-  }
-  // v / 10^e = num / den, brought into [1, 10).
-  int e = static_cast<int>(std::floor(std::log10(v)));
-  BigNat num(mant), den(1);
-  if (e2 > 0)
-    num.shl(e2);
-  else
-    den.shl(-e2);
-  if (e < 0)
-    num.mul_pow10(-e);
-  else
-    den.mul_pow10(e);
-  for (;;) {
-    BigNat ten_den = den;
-    ten_den.mul(10);
-    if (num.cmp(ten_den) >= 0) {
-      den = ten_den;
-      ++e;
-    } else if (num.cmp(den) < 0) {
-      num.mul(10);
-      --e;
-    } else {
-      break;
-    }
-  }
-  long long m = 0;
-  for (int i = 0; i < 6; ++i) {
-    if (i > 0)
-      num.mul(10);
-    int d = 0;
-    for (; num.cmp(den) >= 0; ++d)
-      num.sub(den);
-    m = m * 10 + d;
-  }
-  num.shl(1); // twice the remainder against one unit of the last digit
-  int c = num.cmp(den);
-  if (c > 0 || (c == 0 && m % 2 == 1))
-    ++m;
-  if (m == 1000000) {
-    m = 100000;
-    ++e;
-  }
-  exp10 = e;
-  return m;
-}
-
-} // namespace
-
-std::size_t format_general(double v, char *out) {
-  std::size_t n = 0;
-  auto emit = [&](const char *s) {
-    while (*s)
-      out[n++] = *s++;
-  };
-  if (std::isnan(v)) {
-    emit("nan");
-    return n;
-  }
-  if (std::signbit(v)) {
-    out[n++] = '-';
-    v = -v;
-  }
-  if (std::isinf(v)) {
-    emit("inf");
-    return n;
-  }
-  if (v == 0) {
-    out[n++] = '0';
-    return n;
-  }
-  int e = 0;
-  long long m = six_digits(v, e);
-  char d[6];
-  for (int i = 5; i >= 0; --i) {
-    d[i] = static_cast<char>('0' + m % 10);
-    m /= 10;
-  }
-  int last = 5; // last significant digit kept (trailing zeros dropped)
-  while (last > 0 && d[last] == '0')
-    --last;
-  if (e < -4 || e >= 6) {
-    out[n++] = d[0];
-    if (last > 0) {
-      out[n++] = '.';
-      for (int i = 1; i <= last; ++i)
-        out[n++] = d[i];
-    }
-    out[n++] = 'e';
-    out[n++] = e < 0 ? '-' : '+';
-    int a = e < 0 ? -e : e;
-    if (a >= 100)
-      out[n++] = static_cast<char>('0' + a / 100);
-    out[n++] = static_cast<char>('0' + a / 10 % 10);
-    out[n++] = static_cast<char>('0' + a % 10);
-  } else if (e >= 0) {
-    for (int i = 0; i <= e; ++i)
-      out[n++] = d[i];
-    if (last > e) {
-      out[n++] = '.';
-      for (int i = e + 1; i <= last; ++i)
-        out[n++] = d[i];
-    }
-  } else {
-    out[n++] = '0';
-    out[n++] = '.';
-    for (int i = 0; i < -e - 1; ++i)
-      out[n++] = '0';
-    for (int i = 0; i <= last; ++i)
-      out[n++] = d[i];
-  }
-  return n;
 }

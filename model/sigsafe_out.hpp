@@ -16,18 +16,32 @@
 // glued to a handler's.
 //
 // A reader that stops reading holds no signal off: the main code waits
-// for it with the signals let in, never inside write(2): a pipe gets at
-// most PIPE_BUF bytes once poll says it takes them, a terminal is written
-// through a non-blocking descriptor of its own, a socket without waiting.
-// How standard output is written is decided once. A run's ending (a
-// signal, the time-out; a signal held by the result lines counts from the
-// moment it is seen) writes on as long as the reader takes bytes and
-// leaves the rest out once it took none for 2.5 seconds: a slow reader
-// gets everything, a stopped one ends the run within 3 seconds of its last
-// read. Each piece written to a descriptor that can stall ends after a
-// whole item, so what is out then ends after one. Only signals the run
-// itself holds count: one that the launcher left blocked cuts nothing.
-// Standard output that fails for good ends the run with status 3.
+// for it with the signals let in, never inside write(2) for long. How
+// standard output is written is decided once, when it is routed, from
+// what it is then; it must not be replaced after that. A pipe gets at
+// most PIPE_BUF bytes once poll says it takes them; a terminal is written
+// through a non-blocking descriptor of its own, a socket without waiting,
+// both tried again every 100 ms while they take nothing; a terminal that
+// cannot be opened anew (its master side too) and any other character
+// device but the memory devices are polled, then written with a blocking
+// write that a timer interrupts every 100 ms; files and /dev/null are
+// written at once.
+//
+// A run's ending (a signal, the time-out; a signal held by the result
+// lines counts from the moment it is seen) writes on as long as the reader
+// takes bytes and leaves the rest out once it took none for 2.5 seconds: a
+// slow reader gets everything, a stopped one ends the run within 3 seconds
+// of its last read. Another SIGHUP, SIGINT, SIGQUIT or SIGTERM (the same
+// one too) during the ending, or while a first one waits for the result
+// lines, stops the run at once: what is not out is left
+// out. The time-out's alarm during an ending changes nothing. Each piece
+// written to a descriptor that can stall ends after a whole item: on a
+// pipe, which takes a piece whole or not at all, what is out then ends
+// after one; a terminal or a socket may take part of a piece, so there the
+// output can end inside an item. Only signals the run itself holds count:
+// one that the launcher left blocked cuts nothing (but the alarm, which
+// the run takes as its own). Standard output that fails for good ends the
+// run with status 3.
 //
 // SigSafeOut formats into a fixed buffer and hands it to write(2), with no
 // allocation, no locks and no stdio state: the handlers use it for their
@@ -43,8 +57,18 @@
 // Sends std::cout and C stdio's stdout through the writer and writes the
 // writer out at exit. Called once, before anything prints; a second call
 // does nothing. Without it std::cout and stdio keep their own buffers,
-// which a signal handler cannot see.
+// which a signal handler cannot see. It also records the signals that the
+// launcher left blocked.
 void route_standard_output();
+
+// Takes sig as the run's own from now on (the time-out's alarm): let in
+// even where the launcher left it blocked, one that the launcher left
+// pending dropped. Main code only, after route_standard_output().
+void take_signal_as_own(int sig);
+
+// Whether the launcher left sig blocked (and the run did not take it as
+// its own): such a signal never ends the run, nor prints a line.
+bool launcher_blocked(int sig);
 
 // Appends n bytes (main code only, never a handler) as one item, split only
 // when longer than the buffer. The writer holds them until stdout_flush(),
@@ -66,7 +90,8 @@ void stdout_flush();
 // left open is ended, then the waiting handlers' lines follow. Starts the
 // ending: from then on a write waits for the reader at most 2.5 seconds
 // from the later of the ending's start and the reader's last take, and
-// what cannot go by then is left out. Async-signal-safe.
+// what cannot go by then is left out; another signal that ends the run
+// leaves the rest out at once. Async-signal-safe.
 void stdout_drain_for_exit();
 
 // For the abort handler: queues line (its text ending in '\n'). When the
@@ -153,7 +178,8 @@ private:
 // block is out, then ends the run after it, its line after the block. The
 // block waits for a slow reader as long as it takes; once such a signal is
 // pending, a reader that takes nothing for 2.5 seconds gets no more of it
-// (the output then ends after a whole item). Creating one pushes what
+// (on a pipe the output then ends after a whole item), and another signal
+// that ends the run leaves the rest out at once. Creating one pushes what
 // std::cout and stdio hold out first; its end writes the block out.
 class ResultLines : public SigSafeOut {
 public:
@@ -163,10 +189,3 @@ public:
 private:
   HeldSignals held_;
 };
-
-// Formats v as a default-formatted std::ostream does (%g: the shorter of
-// fixed and exponent notation, 6 significant digits rounded half to even on
-// the exact binary value, trailing zeros dropped) into out; returns the
-// length. Async-signal-safe.
-// requires: out holds at least 32 characters
-std::size_t format_general(double v, char *out);

@@ -11,6 +11,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "model/general_format.hpp"
 #include "model/sigsafe_out.hpp"
 
 namespace {
