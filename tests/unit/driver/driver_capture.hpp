@@ -9,6 +9,7 @@
 #include <iostream>
 #include <signal.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -29,16 +30,17 @@ struct SlowReader {
 };
 
 // Starts fn in a child whose standard output is a pipe (of one page with
-// small_pipe); returns the child's pid (-1: none) and sets read_end to the
-// pipe's end to read.
+// small_pipe), or with socket a Unix stream socket; returns the child's pid
+// (-1: none) and sets read_end to the end to read.
 template <typename Fn>
-pid_t start_captured(Fn fn, bool small_pipe, int &read_end) {
+pid_t start_captured(Fn fn, bool small_pipe, int &read_end,
+                     bool socket = false) {
   std::cout.flush();
   std::fflush(stdout);
   int p[2];
-  if (pipe(p) != 0)
+  if (socket ? socketpair(AF_UNIX, SOCK_STREAM, 0, p) != 0 : pipe(p) != 0)
     return -1;
-  if (small_pipe)
+  if (small_pipe && !socket)
     fcntl(p[1], F_SETPIPE_SZ, 4096);
   pid_t pid = fork();
   if (pid == 0) {
@@ -167,8 +169,10 @@ Captured run_stalled(Fn fn, int signal, int resume_ms, double &ended_after) {
 // pause_ms after each. Once what it read holds at and then after bytes
 // more, the child gets signal (0: none; at "": after the first read); with
 // stop, nothing more is read until the child has ended (a child still running
-// 10 s later is killed). ended_after: seconds from the signal to the
-// child's end, -1 when it was killed.
+// 10 s later is killed). With again, the first read again_ms or more after
+// that point sends again, and is the last until the child has ended.
+// ended_after: seconds from the last signal to the child's end, -1 when it
+// was killed. With socket, standard output is a Unix stream socket.
 struct PacedReader {
   int signal = 0;
   std::string at;
@@ -177,12 +181,15 @@ struct PacedReader {
   int pause_ms = 0;
   bool stop = false;
   bool small_pipe = false;
+  int again = 0;
+  int again_ms = 0;
+  bool socket = false;
 };
 
 template <typename Fn>
 Captured run_paced(Fn fn, const PacedReader &p, double &ended_after) {
   int fd = -1;
-  const pid_t pid = start_captured(fn, p.small_pipe, fd);
+  const pid_t pid = start_captured(fn, p.small_pipe, fd, p.socket);
   if (pid < 0)
     return {};
   Captured c;
@@ -209,6 +216,11 @@ Captured run_paced(Fn fn, const PacedReader &p, double &ended_after) {
     if (n <= 0)
       break;
     c.out.append(buf.data(), static_cast<std::size_t>(n));
+    if (signalled && p.again && seconds_since(sent) * 1000 >= p.again_ms) {
+      kill(pid, p.again);
+      sent = std::chrono::steady_clock::now();
+      break;
+    }
     usleep(static_cast<useconds_t>(p.pause_ms) * 1000);
   }
   int ws = 0;
