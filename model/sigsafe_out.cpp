@@ -9,6 +9,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <iostream>
+#include <linux/sockios.h>
 #include <new>
 #include <poll.h>
 #include <streambuf>
@@ -253,6 +254,9 @@ enum class SinkKind : std::sig_atomic_t {
 struct Sink {
   int fd;
   SinkKind kind;
+  // A socket's bytes not yet read, when it last took nothing (-1: not
+  // known).
+  int queued = -1;
 };
 
 // A Guarded sink's write can block in the kernel with every signal held.
@@ -355,6 +359,7 @@ struct StdoutSink {
   volatile std::sig_atomic_t fd = 1;
   volatile std::sig_atomic_t kind =
       static_cast<std::sig_atomic_t>(SinkKind::Undecided);
+  volatile std::sig_atomic_t queued = -1;
 };
 StdoutSink g_sink;
 
@@ -364,7 +369,20 @@ Sink stdout_sink() {
     g_sink.fd = s.fd;
     g_sink.kind = static_cast<std::sig_atomic_t>(s.kind);
   }
-  return {g_sink.fd, static_cast<SinkKind>(g_sink.kind)};
+  return {g_sink.fd, static_cast<SinkKind>(g_sink.kind), g_sink.queued};
+}
+
+// Whether the reader took bytes from a socket since it last took nothing:
+// a socket is reported writable, and often takes a piece, only once more
+// of its queue is read, so what its reader takes shows as the queue
+// getting shorter.
+bool socket_read_since(Sink &sink) {
+  int queued = 0;
+  if (ioctl(sink.fd, SIOCOUTQ, &queued) != 0)
+    return false;
+  const bool read = sink.queued >= 0 && queued < sink.queued;
+  sink.queued = queued;
+  return read;
 }
 
 // ---- Waiting for the reader -------------------------------------------------
@@ -538,6 +556,10 @@ Step write_step(Sink &sink, const char *s, std::size_t n, const Waiter &w) {
       sink.kind = SinkKind::PollFirst;
     if (sink.kind == SinkKind::PollFirst || sink.kind == SinkKind::Guarded)
       return Step::again();
+    // What the reader took from a socket counts as a take: the stall
+    // starts again.
+    if (sink.kind == SinkKind::Socket && w.ending && socket_read_since(sink))
+      g_ending.stall_since.store(0);
     return Step::after(wait_writable(sink.fd, w, true));
   }
   return Step::failed(k < 0 ? errno : EIO);
@@ -553,6 +575,7 @@ Step put_piece(const char *s, std::size_t n, const Waiter &w) {
   const Step step = write_step(sink, s, n, w);
   if (sink.kind != kind)
     g_sink.kind = static_cast<std::sig_atomic_t>(sink.kind);
+  g_sink.queued = sink.queued;
   switch (step.is) {
   case Step::Is::Wrote:
     if (g_ending.stall_since.load() != 0)
