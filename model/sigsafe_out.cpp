@@ -7,20 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <iostream>
-#include <linux/sockios.h>
 #include <new>
 #include <poll.h>
 #include <streambuf>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include "model/general_format.hpp"
+#include "model/output_sink.hpp"
 #include "model/runtime_msgs.hpp"
 
 namespace {
@@ -42,12 +37,6 @@ constexpr long long kAbortWaitNs = 200000000LL;
 // often for one that came: the first starts the ending, another one
 // during the ending stops the run at once.
 constexpr int kLookMs = 50;
-// A terminal or a socket can have room again without poll saying so (a
-// terminal's buffers are moved on by the kernel's own work; a socket is
-// reported writable only once most of its queue is read): a writer
-// waiting for one tries again this often. A blocking write is interrupted
-// this often too.
-constexpr int kRetryMs = 100;
 // At most this many bytes go out in one write to a descriptor that can
 // stall. A pipe takes that many whole or none, so a reader that stops
 // leaves what is out ending where a piece ends. A terminal or a socket
@@ -57,9 +46,6 @@ constexpr std::size_t kPiece = PIPE_BUF;
 // The signals that end a run; all but the time-out's alarm stop an ending
 // at once.
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM};
-// The major number of the memory devices (/dev/null, /dev/zero,
-// /dev/full): they take or refuse a write at once.
-constexpr unsigned kMemoryDevices = 1;
 
 // ---- The writer's state -----------------------------------------------------
 
@@ -223,135 +209,7 @@ bool stop_on_another_signal() {
   return false;
 }
 
-// ---- Sinks ------------------------------------------------------------------
-
-// How the writer writes to a descriptor. Decided once, when standard
-// output is routed (or first written), so that a flushed line costs the
-// write and the two mask changes around it, and a poll only where a write
-// could otherwise block.
-enum class SinkKind : std::sig_atomic_t {
-  Undecided,
-  // A regular file, a block device or a memory device (/dev/null,
-  // /dev/full): written at once, never waited for.
-  Direct,
-  // A pipe or FIFO: poll until it takes bytes, then write at most kPiece,
-  // which it takes whole.
-  PollFirst,
-  // A terminal, through a non-blocking descriptor of its own (opened anew,
-  // so that the status flags the terminal's other users share stay as
-  // they are): a blocking write to a terminal that nobody reads would stop
-  // the process with every signal held, however little it writes. Written
-  // first, waited for only when it takes nothing.
-  NonBlocking,
-  // A socket: sent without waiting, waited for only when it takes nothing.
-  Socket,
-  // A terminal written as it is (its master side, which opened anew would
-  // be a new terminal, or one that cannot be opened anew) or another
-  // character device: poll, then a blocking write that a timer interrupts.
-  Guarded,
-};
-
-struct Sink {
-  int fd;
-  SinkKind kind;
-  // A socket's bytes not yet read, when it last took nothing (-1: not
-  // known).
-  int queued = -1;
-};
-
-// A Guarded sink's write can block in the kernel with every signal held.
-// A timer interrupts it every kRetryMs: its signal is let in only around
-// that write and caught without restarting it, so that the writer gets
-// back to look at the signals and at the ending's clock.
-struct WriteGuard {
-  timer_t timer;
-  int signo;
-  volatile std::sig_atomic_t ready;
-};
-WriteGuard g_guard;
-
-void on_guard_tick(int) {}
-
-// Sets the guard up, once: its signal blocked everywhere from now on.
-void set_up_guard() {
-  if (g_guard.ready)
-    return;
-  const int signo = SIGRTMIN;
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signo);
-  sigprocmask(SIG_BLOCK, &only, nullptr);
-  struct sigaction sa = {};
-  sa.sa_handler = on_guard_tick; // no SA_RESTART: the write is interrupted
-  sigemptyset(&sa.sa_mask);
-  sigevent ev = {};
-  ev.sigev_notify = SIGEV_SIGNAL;
-  ev.sigev_signo = signo;
-  if (sigaction(signo, &sa, nullptr) == 0 &&
-      timer_create(CLOCK_MONOTONIC, &ev, &g_guard.timer) == 0) {
-    g_guard.signo = signo;
-    g_guard.ready = 1;
-  }
-}
-
-// write(2) that the guard's timer interrupts: it returns what went out
-// before the tick, or fails with EINTR when nothing did.
-ssize_t guarded_write(int fd, const char *s, std::size_t n) {
-  if (!g_guard.ready)
-    return ::write(fd, s, n);
-  constexpr long kTickNs = kRetryMs * 1000000L;
-  const itimerspec tick = {{0, kTickNs}, {0, kTickNs}}, off = {};
-  sigset_t only, old;
-  sigemptyset(&only);
-  sigaddset(&only, g_guard.signo);
-  timer_settime(g_guard.timer, 0, &tick, nullptr);
-  sigprocmask(SIG_UNBLOCK, &only, &old);
-  const ssize_t k = ::write(fd, s, n);
-  const int error = errno;
-  sigprocmask(SIG_SETMASK, &old, nullptr);
-  timer_settime(g_guard.timer, 0, &off, nullptr);
-  errno = error;
-  return k;
-}
-
-// A non-blocking descriptor of its own for the terminal at fd (see
-// NonBlocking); -1 where fd is no terminal, is a terminal's master side,
-// or cannot be opened anew as the same terminal.
-int reopen_terminal(int fd, const struct stat &st) {
-  termios t;
-  int number;
-  if (fd > 9 || tcgetattr(fd, &t) != 0 || ioctl(fd, TIOCGPTN, &number) == 0)
-    return -1;
-  char path[] = "/proc/self/fd/0";
-  path[sizeof(path) - 2] = static_cast<char>('0' + fd);
-  const int own = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  struct stat again;
-  if (own >= 0 && fstat(own, &again) == 0 && S_ISCHR(again.st_mode) &&
-      again.st_rdev == st.st_rdev)
-    return own;
-  if (own >= 0)
-    close(own);
-  return -1;
-}
-
-// The sink for descriptor fd. Async-signal-safe but for the guard's
-// set-up, which the main code does when it routes standard output.
-Sink decide_sink(int fd) {
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))
-    return {fd, SinkKind::Direct}; // a bad descriptor reports at its write
-  if (S_ISSOCK(st.st_mode))
-    return {fd, SinkKind::Socket};
-  if (!S_ISCHR(st.st_mode))
-    return {fd, SinkKind::PollFirst};
-  if (major(st.st_rdev) == kMemoryDevices)
-    return {fd, SinkKind::Direct};
-  const int own = reopen_terminal(fd, st);
-  if (own >= 0)
-    return {own, SinkKind::NonBlocking};
-  set_up_guard();
-  return {fd, SinkKind::Guarded};
-}
+// ---- Standard output's sink -------------------------------------------------
 
 // Standard output's sink; a handler may decide it when nothing routed
 // standard output, or change a Direct one that stalled after all.
@@ -370,19 +228,6 @@ Sink stdout_sink() {
     g_sink.kind = static_cast<std::sig_atomic_t>(s.kind);
   }
   return {g_sink.fd, static_cast<SinkKind>(g_sink.kind), g_sink.queued};
-}
-
-// Whether the reader took bytes from a socket since it last took nothing:
-// a socket is reported writable, and often takes a piece, only once more
-// of its queue is read, so what its reader takes shows as the queue
-// getting shorter.
-bool socket_read_since(Sink &sink) {
-  int queued = 0;
-  if (ioctl(sink.fd, SIOCOUTQ, &queued) != 0)
-    return false;
-  const bool read = sink.queued >= 0 && queued < sink.queued;
-  sink.queued = queued;
-  return read;
 }
 
 // ---- Waiting for the reader -------------------------------------------------
