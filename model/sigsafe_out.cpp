@@ -108,6 +108,8 @@ struct Ending {
   // The signal that the result lines took off the pending ones, so that
   // the same one sent again shows; raised again when they end.
   volatile std::sig_atomic_t taken = 0;
+  // When a writer last looked at the held signals.
+  std::atomic<long long> looked{0};
 };
 Ending g_ending;
 static_assert(std::atomic<long long>::is_always_lock_free,
@@ -209,6 +211,17 @@ bool stop_on_another_signal() {
   return false;
 }
 
+// Whether a writer that waits with the signals held looks at them now: at
+// most every kLookMs, however often it waits (a pipe is waited for before
+// every piece).
+bool look_due() {
+  const long long now = now_ns();
+  if (now - g_ending.looked.load() < kLookMs * 1000000LL)
+    return false;
+  g_ending.looked.store(now);
+  return true;
+}
+
 // ---- Standard output's sink -------------------------------------------------
 
 // Standard output's sink; a handler may decide it when nothing routed
@@ -274,14 +287,15 @@ enum class Waited { Ready, Interrupted, GaveUp, Failed };
 // Waits until fd takes bytes; with retry (a terminal, a socket), at most
 // kRetryMs before the write is tried again. During an ending the stall
 // counts from the first wait since the last take. Where the signals that
-// end the run are held, it looks for them as it waits: the first starts
-// the ending, and another during the ending gives up at once.
+// end the run are held, it looks at them every kLookMs as it waits: the
+// first starts the ending, and another during the ending gives up at
+// once.
 Waited wait_writable(int fd, const Waiter &w, bool retry) {
   const bool held = w.holds_signals();
   const long long began = w.ending ? stall_start() : 0;
   pollfd p = {fd, POLLOUT, 0};
   for (;;) {
-    if (held && ending_begun() && stop_on_another_signal())
+    if (held && look_due() && stop_on_another_signal())
       return Waited::GaveUp;
     long long deadline = w.deadline;
     const long long ending = w.ending ? ending_deadline(began) : 0;
@@ -314,8 +328,6 @@ Waited wait_writable(int fd, const Waiter &w, bool retry) {
     }
     if (r < 0)
       return Waited::Failed;
-    if (held && !ending_begun() && stop_on_another_signal())
-      return Waited::GaveUp;
     if (retry)
       return Waited::Ready;
   }
@@ -389,13 +401,8 @@ Step write_step(Sink &sink, const char *s, std::size_t n, const Waiter &w) {
     k = ::write(sink.fd, s, n);
   if (k > 0)
     return Step::wrote(static_cast<std::size_t>(k));
-  if (k < 0 && errno == EINTR) {
-    // The guard's tick: a signal may have come meanwhile.
-    if (sink.kind == SinkKind::Guarded && w.holds_signals() &&
-        stop_on_another_signal())
-      return Step::gave_up();
+  if (k < 0 && errno == EINTR) // the guard's tick: wait and look again
     return Step::again();
-  }
   if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
     if (sink.kind == SinkKind::Direct)
       sink.kind = SinkKind::PollFirst;
