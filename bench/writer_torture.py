@@ -19,24 +19,36 @@ A run's schedule, drawn from S and K only (--run K replays run K; give
           after a delay, or none with -T N (its alarm at N-1 s);
   output  a pipe, a one-page pipe, a non-blocking pipe, a pseudo-terminal
           with output processing off (pty) or on as a terminal has it (tty:
-          its "\r\n" is read back as "\n"), a regular file, /dev/full;
+          its "\r\n" is read back as "\n"), one end of a Unix stream socket
+          pair (sock), a regular file, /dev/full;
   reader  fast; slow (B bytes every D s); pausing (64 KiB, then 1.0-1.9 s);
           stalled (stops at an offset for good); returning (stops, comes
-          back after under 2 s or over 3 s);
+          back after under 2 s or over 3 s); trickle (fast until the cut,
+          then 4 KiB every 1.5-1.9 s; second signal only);
 and families apart: SIGINT blocked from the start, then sent (it must cut
-nothing); an outside SIGABRT during the run, or during the ending.
+nothing); an outside SIGABRT during the run, or during the ending; a second
+signal (INT, TERM, HUP or QUIT, the first's too) 0.3-3 s after a signal or
+-T began a long ending (second/ending: sentoy's kept model) or after a
+signal came during the result block (second/result: signal when "v " is
+read), the reader trickling (4 KiB every 1.5-1.9 s, or pausing): the run
+ends within 0.5 s (1.0 s allowed) with status 1, what came a start of U
+and of the ending; and -T firing during an ending that a signal began,
+read slowly but steadily (second/timeout): it changes nothing.
+On a terminal or a socket, which may take part of a write, a reader that
+stopped (or a second signal) may leave the last line inside an item: noted.
 judge() checks every line against U, the output of the same arguments run
 without a signal (for the benchmark files, which run for minutes, the lines
 before the handler's line of a run cut at 8 s), and the time to the end.
-A default campaign (500 runs) takes 4-5 minutes on 8 cores (J, default
-the CPU count), --quick (120 runs) about 1. Prints a line per run (wall
+A default campaign (500 runs) takes about 9 minutes with 4 jobs (J, default
+the CPU count), --quick (120 runs) about 2. Prints a line per run (wall
 time, the time from the cut to the end, bytes, verdict and reasons), then
 per family the runs passed and failed, each failure with a replay command,
-and the longest end after a stopped reader. The outputs of failed runs stay
-in the work folder. Exit status: 0 all passed, 1 a run failed, 2 set-up.
+and the longest end after a stopped reader and after a second signal. The
+outputs of failed runs stay in the work folder. Exit status: 0 all passed,
+1 a run failed, 2 set-up.
 """
 import argparse, collections, fcntl, hashlib, multiprocessing, os, pty, random, re, resource
-import select, shutil, signal, subprocess, sys, tempfile, termios, time
+import select, shutil, signal, socket, subprocess, sys, tempfile, termios, time
 import concurrent.futures as futures
 
 H_SIGNAL = "c Kestrane received external signal SIG{}. Terminating ..."
@@ -48,6 +60,7 @@ STOPPED_IDLE = 3.0  # a reader idle longer than this after the cut may get a pre
 END_WITHIN, END_SLACK = 3.0, 3.5  # a stopped reader's run ends this soon (slack: a loaded machine)
 CUT_END = 1.0  # a cut run whose reader keeps up ends this soon after the cut or its last read, or pause
 KILL_AFTER = 8.0  # a stopped reader's run still going this long after is killed
+SECOND_WITHIN, SECOND_SLACK, SECOND_KILL = .5, 1.0, 5.0  # a second signal ends the run this soon; killed after
 LINE_WAIT = 20.0  # a signal waiting for a line not read by then goes anyway (one line a read is slow)
 CPU_RE = re.compile(r"c CPU Time: \d+(\.\d+)?(e[-+]?\d+)?")
 COST_RE = re.compile(r"c o (-?\d+ LB|Top)")
@@ -56,8 +69,9 @@ ENDING = ["c o 9 LB", "c o -9 LB", "c o Top", "s UNKNOWN", "c CPU Time: 9.9", "c
 OUTS = ["pipe", "page", "nonblock", "pty", "tty"]
 READERS = ["fast", "slow", "pausing", "stalled", "returning"]
 SIGNALS = ["TERM", "INT", "HUP", "QUIT"]
-FAMILIES = [f"{o}/{r}" for o in OUTS for r in READERS] + ["file", "devfull"] + \
-    ["blocked", "abort-run", "abort-ending"] * 2  # run k has family k modulo their count
+FAMILIES = [f"{o}/{r}" for o in OUTS + ["sock"] for r in READERS] + ["file", "devfull"] + \
+    ["blocked", "abort-run", "abort-ending"] * 2 + ["second/ending", "second/result", "second/timeout"]
+# run k has family k modulo their count
 QUICK_SECS = 20  # --quick draws again a schedule expected to take longer
 SLOW = {"progress": [(10000, .06), (4096, .25), (4096, 1.5)], "p0291": [(10000, .06), (4096, .25), (4096, 1.5)],
         "sentoy": [(10000, .06), (4096, .1)], "big": [(10000, .06), (30000, .06)], "huge": [(100000, .06)]}
@@ -103,7 +117,7 @@ def sample(seed, k, ins, quick):
 
 def draw(rng, k, seed, fam, ins):
     """One draw of run k's schedule, in family fam."""
-    out, kind = fam.split("/") if "/" in fam else (rng.choice(OUTS), "fast")
+    out, kind = fam.split("/") if fam.split("/")[0] in OUTS + ["sock"] else (rng.choice(OUTS), "fast")
     s = dict(k=k, seed=seed, fam=fam, out=out, blocked=False, T=None, events=[])
 
     def pick(names, big=2):  # the big input read slowly or in pauses takes up to a minute
@@ -147,6 +161,22 @@ def draw(rng, k, seed, fam, ins):
             s["events"].append(dict(role="abort", sig="ABRT", at=("time", round(s["T"] - 1 + rng.uniform(.3, .6), 3))))
         else:
             after("abort", "ABRT", .3, .6)
+    elif fam.startswith("second/"):  # a long ending (sentoy's kept model) or result block, read in a trickle
+        s["out"] = rng.choice(["pipe", "page", "sock", "pty"])
+        kind = rng.choice(["trickle", "trickle", "pausing"])
+        s["input"] = "sentoy" if fam != "second/result" and "sentoy" in ins else \
+            "progress" if fam == "second/timeout" else "big"
+        sig = rng.choice(SIGNALS)
+        if fam == "second/timeout":  # the alarm 0.3-1 s into the ending, read steadily: it changes nothing
+            s["T"], kind = rng.choice([3, 4]), "pausing"
+            s["events"].append(dict(role="end", sig=sig, at=("time", round(s["T"] - 1 - rng.uniform(.3, 1), 3))))
+        elif s["input"] == "big" or rng.random() < .7:  # sentoy keeps a model from 1-1.4 s on
+            at = ("line", "v ") if s["input"] == "big" else ("time", round(rng.uniform(1.4, 2.5), 3))
+            s["events"].append(dict(role="end", sig=sig, at=at))
+            after("second", rng.choice(SIGNALS), .3, 3)
+        else:  # -T began the ending
+            s["T"] = 3
+            s["events"].append(dict(role="second", sig=sig, at=("time", round(s["T"] - 1 + rng.uniform(.3, 3), 3))))
     else:
         s["input"] = pick(every, big={"pausing": .6, "slow": 1}.get(kind, 2))
         if "huge" in ins and out == "pipe" and kind in ("fast", "slow", "stalled") and rng.random() < .1:
@@ -156,6 +186,8 @@ def draw(rng, k, seed, fam, ins):
     r = s["reader"] = dict(kind=kind)
     if kind == "slow":  # a blocked signal cuts nothing: such a run reads all of its output
         r["bytes"], r["dt"] = rng.choice(SLOW[inp]) if fam != "blocked" else (10000, .06)
+    if kind == "trickle":  # 4 KiB reads, fast until the cut
+        r["bytes"], r["dt"] = 4096, round(rng.uniform(1.5, 1.9), 2)
     if kind in ("stalled", "returning"):
         r["stop"] = rng.choice([("abs", rng.randrange(int(ins[inp]["size"] * .8)))] * 2
                                + [("v", rng.choice([1111, 2222, 3333])), ("v", rng.randrange(100000))])
@@ -170,7 +202,7 @@ def draw(rng, k, seed, fam, ins):
 
 def describe(s):
     r = s["reader"]
-    rd = r["kind"] + (f" {r['bytes']}B/{r['dt']}s" if r["kind"] == "slow" else "") \
+    rd = r["kind"] + (f" {r['bytes']}B/{r['dt']}s" if r["kind"] in ("slow", "trickle") else "") \
         + (f" stop {':'.join(map(str, r['stop']))}" if "stop" in r else "") + (f" back after {r['pause']}s" if r.get("pause") else "")
     ev = ", ".join(f"{e['sig']}({e['role']})@{':'.join(map(str, e['at']))}" for e in s["events"])
     return (f"input={s['input']} out={s['out']} reader=[{rd}] signals=[{ev}]"
@@ -180,6 +212,8 @@ def describe(s):
 def expected_secs(s):
     """A rough wall time: for the run's limit, and to start the long ones first."""
     r = s["reader"]  # a terminal gives at most ~4 KiB a read
+    if any(e["role"] == "second" for e in s["events"]):  # the second signal ends it, or it is killed
+        return (s["T"] or 2) + 3 + SECOND_KILL
     reading = {"slow": lambda: s["size"] / min(r["bytes"], 4096 if s["out"] in ("pty", "tty") else 1e9) * r["dt"],
                "pausing": lambda: s["size"] / 65536 * 1.5,
                "returning": lambda: r["pause"] or 0}.get(r["kind"], lambda: 0)()
@@ -269,6 +303,9 @@ def open_output(out, work):
             attr[1] &= ~(termios.OPOST | termios.ONLCR)
             termios.tcsetattr(wfd, termios.TCSANOW, attr)
         return wfd, rfd, None
+    if out == "sock":
+        a, b = socket.socketpair(socket.AF_UNIX, socket.SOCK_STREAM)
+        return b.detach(), a.detach(), None
     f = tempfile.TemporaryFile(dir=work) if out == "file" else None
     return (os.dup(f.fileno()) if f else os.open("/dev/full", os.O_WRONLY)), None, f
 
@@ -291,11 +328,13 @@ def execute(s, exe, args, work):
                          start_new_session=True, preexec_fn=pre)
     os.close(wfd)
     pidfd = os.pidfd_open(p.pid)
-    r = dict(sent={}, end=None, status=None, killed=None, last_read=None, pauses=[], after_stop=None)
+    r = dict(sent={}, end=None, status=None, killed=None, last_read=None, pauses=[], after_stop=None,
+             after_second=None)
     data, eof, seen, vpos, stop, paused = bytearray(), rfd is None, set(), None, None, False
     pause_until, chunk_left = 0.0, 65536  # the reader takes nothing before pause_until
     alarm = s["T"] - 1 if s["T"] else None
     end_ev = next((i for i, e in enumerate(s["events"]) if e["role"] == "end"), None)
+    second = next((i for i, e in enumerate(s["events"]) if e["role"] == "second"), None)
     hard = 30 + 1.5 * expected_secs(s)
 
     def due(i, e, now):
@@ -331,7 +370,7 @@ def execute(s, exe, args, work):
             stop = now
             pause(now, rd["pause"] or float("inf"))
             return 0
-        return {"slow": rd.get("bytes"), "pausing": chunk_left}.get(rd["kind"], 1 << 20)
+        return {"slow": rd.get("bytes"), "trickle": rd.get("bytes"), "pausing": chunk_left}.get(rd["kind"], 1 << 20)
 
     try:
         while True:
@@ -344,7 +383,8 @@ def execute(s, exe, args, work):
                     os.kill(p.pid, getattr(signal, "SIG" + e["sig"]))
                     r["sent"][i] = now
             cut = r["sent"].get(end_ev, alarm)
-            if now > hard or (cut is not None and pause_until == float("inf") and now > max(cut, stop) + KILL_AFTER):
+            if now > hard or (cut is not None and pause_until == float("inf") and now > max(cut, stop) + KILL_AFTER) \
+                    or (second in r["sent"] and now > r["sent"][second] + SECOND_KILL):
                 r["killed"], r["end"] = proc_state(p.pid), now
                 break
             n = allowance(now)
@@ -363,7 +403,7 @@ def execute(s, exe, args, work):
             start, tr = max(0, len(data) - 16), time.monotonic() - t0
             data += chunk
             r["last_read"] = tr
-            if rd["kind"] == "slow":
+            if rd["kind"] == "slow" or rd["kind"] == "trickle" and (end_ev in r["sent"] or alarm is not None and tr >= alarm):
                 pause(tr, rd["dt"])
             elif rd["kind"] == "pausing":
                 chunk_left -= len(chunk)
@@ -397,7 +437,7 @@ def execute(s, exe, args, work):
     # The reader's longest idle from the cut on (the ending's clock), and its start.
     c = r["cut"] or 0.0
     r["idle"], r["idle_from"] = max(((b - max(a, c), max(a, c)) for a, b in r["pauses"] if b > c), default=(0.0, None))
-    r["data"], r["end_ev"], r["alarm"] = bytes(data), end_ev, alarm
+    r["data"], r["end_ev"], r["alarm"], r["second"] = bytes(data), end_ev, alarm, r["sent"].get(second)
     return r
 
 
@@ -419,7 +459,8 @@ def judge(s, r, u):
     """The faults of run r of schedule s against reference u, and notes."""
     f, notes, st, U = [], [], r["status"], u["lines"]
     if r["killed"]:
-        f.append(f"still running at {r['end']:.1f}s; killed ({r['killed']})")
+        f.append(f"still running at {r['end']:.1f}s" + (f", {r['end'] - r['second']:.1f}s after the second signal"
+                 if r["second"] is not None else "") + f"; killed ({r['killed']})")
     if s["out"] == "full":
         if st != 3 or FULL_ERROR not in r["err"]:
             f.append(f"standard output /dev/full: status {st}, standard error {r['err'][-120:]!r}")
@@ -428,20 +469,21 @@ def judge(s, r, u):
     lines = (text.replace("\r\n", "\n") if s["out"] == "tty" else text).split("\n")
     tail = lines.pop()  # the unended last line, or ""
     ends = [e for e in s["events"] if e["role"] == "end"]
-    hline = H_TIMEOUT if s["T"] else H_SIGNAL.format(ends[0]["sig"]) if ends else None
-    keptup = r["idle"] < KEEPUP_IDLE
-    term = s["out"] in ("pty", "tty") and not keptup  # a terminal may take part of a write
+    hline = H_SIGNAL.format(ends[0]["sig"]) if ends else H_TIMEOUT if s["T"] else None
+    keptup = r["idle"] < KEEPUP_IDLE and r["second"] is None  # a second signal leaves out what is not yet out
+    term = s["out"] in ("pty", "tty", "sock") and not keptup  # a terminal or socket may take part of a write
+    what = "socket" if s["out"] == "sock" else "terminal"
     if tail and term and not tail.startswith("v "):
         nxt = U[len([l for l in lines if l != H_ABORT])] if len(lines) < len(U) else ""
         if any(x.startswith(tail) for x in (nxt, hline or "", H_ABORT)) or \
                 any(x.startswith(re.sub(r"\d+", "9", tail)) for x in ENDING):
-            notes.append(f"the terminal's last line stops inside a line ({tail[-30:]!r}), as the README allows")
+            notes.append(f"the {what}'s last line stops inside a line ({tail[-30:]!r}), as the README allows")
             tail = ""
     if tail.startswith("v ") and term:  # cut inside value k: noted, and judged without it
         items = tail[2:].split(" ")
         k, v = str(len(items)), items[-1].lstrip("-")
         if items[-1] and v != k and k.startswith(v):
-            notes.append(f"the terminal's last line stops inside a value ({tail[-12:]!r}), as the README allows")
+            notes.append(f"the {what}'s last line stops inside a value ({tail[-12:]!r}), as the README allows")
             tail = tail[:len(tail) - len(items[-1])]
 
     # Abort lines: every abort sent has its line (unless it came within 0.1 s
@@ -479,6 +521,8 @@ def judge(s, r, u):
     h = hs[0] if hs else None
     if st is not None and (st != 1 if h is not None else st not in (0, 1)):
         f.append(f"status {st}" + (" with the handler's line" if h is not None else ""))
+    elif r["second"] is not None and st is not None and st != 1:
+        f.append(f"status {st} after a second signal")
     nl = [norm(l) for l in lines]
 
     def prefix_faults(pre, tail):
@@ -557,8 +601,14 @@ def timing_faults(s, r, handled, keptup):
     (each read frees room: a longer gap is a wait of the writer's own); a
     time-out's handler's line comes no earlier than its alarm."""
     f, c = [], r["cut"]
-    r["after_stop"] = None
+    r["after_stop"] = r["after_second"] = None
     if r["killed"] or c is None or r["status"] == 0:
+        return f
+    if r["second"] is not None:  # ends within SECOND_WITHIN s, whatever the reader does
+        r["after_second"] = r["end"] - r["second"]
+        if r["after_second"] > SECOND_SLACK:
+            f.append(f"ended {r['after_second']:.2f}s after the second signal "
+                     f"(within {SECOND_WITHIN}s, {SECOND_SLACK}s on a loaded machine)")
         return f
     if r["idle"] > STOPPED_IDLE:
         r["after_stop"] = r["end"] - r["idle_from"]
@@ -568,7 +618,7 @@ def timing_faults(s, r, handled, keptup):
     elif keptup and r["end"] - max(c, r["last_read"] or 0) > CUT_END + r["idle"]:
         f.append(f"ended {r['end'] - max(c, r['last_read'] or 0):.2f}s after the later of the cut and the last "
                  f"read that brought data, though the reader kept up (within {CUT_END + r['idle']:.2f}s)")
-    if s["T"] and handled and r["end"] < r["alarm"] - .05:
+    if s["T"] and handled and r["end_ev"] not in r["sent"] and r["end"] < r["alarm"] - .05:
         f.append(f"the time-out ended the run at {r['end']:.2f}s, before its alarm at {r['alarm']}s")
     return f
 
@@ -583,7 +633,7 @@ def run_one(s, exe, args, ref_path, full, work):
             o.write(r["data"])
     return dict(k=s["k"], fam=s["fam"], params=describe(s), status=r["status"], bytes=len(r["data"]),
                 wall=r["end"], secs=r["end"] - (r["cut"] or 0), cut=r["cut"] is not None,
-                after_stop=r["after_stop"], faults=f, notes=notes)
+                after_stop=r["after_stop"], after_second=r["after_second"], faults=f, notes=notes)
 
 
 # ---- The campaign ---------------------------------------------------------------
@@ -657,6 +707,10 @@ def main():
     if stops:
         print(f"stopped readers: {len(stops)} runs; the longest end after the later of the cut and the reader's "
               f"stop: {max(stops):.2f}s (within {END_WITHIN}s, {END_SLACK}s allowed)")
+    seconds = [x["after_second"] for x in records if x["after_second"] is not None]
+    if seconds:
+        print(f"second signals: {len(seconds)} runs; the longest end after it: {max(seconds):.2f}s "
+              f"(within {SECOND_WITHIN}s, {SECOND_SLACK}s allowed)")
     print(f"runs that ended uncut (status 0: their signal blocked, aborts only, or done first): "
           f"{sum(1 for x in records if x['status'] == 0)}; notes: {sum(len(x['notes']) for x in records)}")
     if bad:
