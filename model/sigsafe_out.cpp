@@ -163,15 +163,11 @@ long long ending_deadline(long long began) {
 
 // ---- Signals while they are held --------------------------------------------
 
-bool blocked_by_launcher(int sig) {
-  return sigismember(&g_launch_mask, sig) == 1;
-}
-
 // Whether mask blocks a signal that ends the run and that the run itself
 // holds (not the launcher).
 bool holds_ending_signal(const sigset_t &mask) {
   for (int s : kEndingSignals)
-    if (sigismember(&mask, s) == 1 && !blocked_by_launcher(s))
+    if (sigismember(&mask, s) == 1 && !launcher_blocked(s))
       return true;
   return false;
 }
@@ -196,7 +192,7 @@ bool stop_on_another_signal() {
   if (sigpending(&pending) != 0)
     return false;
   for (int s : kEndingSignals) {
-    if (sigismember(&pending, s) != 1 || blocked_by_launcher(s))
+    if (sigismember(&pending, s) != 1 || launcher_blocked(s))
       continue;
     if (ending_begun() && s != SIGALRM) {
       g_out.cut = 1;
@@ -698,7 +694,7 @@ void route_standard_output() {
 }
 
 void take_signal_as_own(int sig) {
-  if (blocked_by_launcher(sig)) {
+  if (launcher_blocked(sig)) {
     take_pending(sig);
     sigdelset(&g_launch_mask, sig);
   }
@@ -708,7 +704,7 @@ void take_signal_as_own(int sig) {
   sigprocmask(SIG_UNBLOCK, &only, nullptr);
 }
 
-bool launcher_blocked(int sig) { return blocked_by_launcher(sig); }
+bool launcher_blocked(int sig) { return sigismember(&g_launch_mask, sig) == 1; }
 
 void stdout_append(const char *s, std::size_t n) {
   const char *item = s;

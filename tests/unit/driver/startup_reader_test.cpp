@@ -127,6 +127,30 @@ protected:
     mxutils::print_complete_model(out, m, kVars);
     out << "c CPU Time: " << 0.5 << '\n';
   }
+  // Writes lines to standard output until a signal ends the run.
+  [[noreturn]] static void write_lines_forever() {
+    route_standard_output();
+    install_signal_handlers();
+    for (long i = 0;; ++i)
+      std::cout << "c line " << i << std::endl;
+  }
+  // Sends SIGTERM to run once the terminal behind master is full: waited
+  // (the run, or the parent that passes on its status) ends within 3 s (4 s
+  // asserted) with status 1. Closes master.
+  static void expect_signal_ends_it_once_full(int master, pid_t run,
+                                              pid_t waited) {
+    wait_terminal_full(master);
+    kill(run, SIGTERM);
+    const auto sent = std::chrono::steady_clock::now();
+    int ws = 0;
+    if (!wait_ended(waited, sent, 10, ws)) {
+      kill(run, SIGKILL);
+      ADD_FAILURE() << "still running 10 s after SIGTERM";
+    }
+    EXPECT_LT(seconds_since(sent), 4);
+    close(master);
+    EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1) << ws;
+  }
   // Keeps a model of cost 3 over kVars variables (1 true, the rest
   // false), says "c begin" and waits for a signal.
   void keep_model_and_wait() {
@@ -266,22 +290,11 @@ TEST_F(Readers, TerminalNobodyReadsEndsTheRun) {
         const int tty = open(slave.c_str(), O_WRONLY | O_NOCTTY);
         if (tty < 0 || dup2(tty, 1) < 0)
           _exit(9);
-        route_standard_output();
-        install_signal_handlers();
-        for (long i = 0;; ++i)
-          std::cout << "c line " << i << std::endl;
+        write_lines_forever();
       },
       false, fd);
-  wait_terminal_full(master);
-  kill(pid, SIGTERM);
-  const auto sent = std::chrono::steady_clock::now();
-  int ws = 0;
-  EXPECT_TRUE(wait_ended(pid, sent, 10, ws))
-      << "still running 10 s after SIGTERM";
-  EXPECT_LT(seconds_since(sent), 4);
   close(fd);
-  close(master);
-  EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1);
+  expect_signal_ends_it_once_full(master, pid, pid);
 }
 
 TEST_F(Readers, TerminalsMasterSideGetsWhatAPipeGets) {
@@ -359,10 +372,7 @@ TEST_F(Readers, TerminalThatCannotBeOpenedAgainEndsTheRun) {
         if (run == 0) {
           if (setsid() < 0 || dup2(tty, 1) < 0)
             _exit(9);
-          route_standard_output();
-          install_signal_handlers();
-          for (long i = 0;; ++i)
-            std::cout << "c line " << i << std::endl;
+          write_lines_forever();
         }
         const std::string said = std::to_string(run);
         if (write(1, said.data(), said.size()) < 0 || close(1) != 0)
@@ -376,15 +386,7 @@ TEST_F(Readers, TerminalThatCannotBeOpenedAgainEndsTheRun) {
   read_rest(fd, said);
   const pid_t run = std::atoi(said.out.c_str());
   ASSERT_GT(run, 0) << "no run started";
-  wait_terminal_full(master);
-  kill(run, SIGTERM);
-  const auto sent = std::chrono::steady_clock::now();
-  int ws = 0;
-  if (!wait_ended(pid, sent, 10, ws))
-    kill(run, SIGKILL);
-  EXPECT_LT(seconds_since(sent), 4);
-  close(master);
-  EXPECT_TRUE(WIFEXITED(ws) && WEXITSTATUS(ws) == 1) << ws;
+  expect_signal_ends_it_once_full(master, run, pid);
 }
 
 TEST_F(Readers, TimeOutCountsFromTheStart) {
