@@ -30,7 +30,7 @@ namespace {
 // Set once ZORToolObjects holds the run's objects, cleared before they go.
 volatile std::sig_atomic_t g_published = 0;
 // Set when the signal path has started; a second entry leaves at once.
-volatile std::sig_atomic_t g_ending = 0;
+volatile std::sig_atomic_t g_signal_path_entered = 0;
 
 const int kOrderlySignals[] = {SIGHUP,  SIGINT,  SIGQUIT,
                                SIGKILL, SIGTERM, SIGSEGV};
@@ -60,9 +60,9 @@ void take_held_abort() {
 // written out (the unfinished one dropped), then the line "<what><detail>.
 // Terminating ...", then finishup.
 [[noreturn]] void end_run(const char *what, const char *detail) {
-  if (g_ending)
+  if (g_signal_path_entered)
     _exit(ExitStatus::Stopped);
-  g_ending = 1;
+  g_signal_path_entered = 1;
   // Never released: the run ends here. Abort too: from main code (a failed
   // allocation, an exception) an abort sent from outside would otherwise
   // write its line amid the ending's.
@@ -94,10 +94,11 @@ void install_signal_handlers() {
   sa.sa_handler = SIG_handler;
   for (int s : kOrderlySignals)
     sigaction(s, &sa, nullptr); // SIGKILL cannot be caught: ignored
-  sa.sa_handler = SIG_alarm_handler;
-  sigaction(SIGALRM, &sa, nullptr);
-  // The abort handler tells the process's own abort from one sent.
+  // The alarm's and the abort's handlers tell the process's own signal from
+  // one sent.
   sa.sa_flags = SA_RESTART | SA_SIGINFO;
+  sa.sa_sigaction = SIG_alarm_handler;
+  sigaction(SIGALRM, &sa, nullptr);
   sa.sa_sigaction = SIG_abort_handler;
   sigaction(SIGABRT, &sa, nullptr);
   std::set_new_handler(out_of_memory_handler);
@@ -154,7 +155,7 @@ void SIG_handler(int sig) {
     break;
   }
   if (!name) {
-    if (g_ending)
+    if (g_signal_path_entered)
       _exit(ExitStatus::Stopped);
     stdout_drain_for_exit();
     SigSafeOut out;
@@ -165,7 +166,11 @@ void SIG_handler(int sig) {
   end_run("Kestrane received external signal ", name);
 }
 
-void SIG_alarm_handler(int) { end_run("Kestrane received timeout signal", ""); }
+void SIG_alarm_handler(int sig, siginfo_t *info, void *) {
+  if (info && ignored_outside_signal(sig, *info))
+    return;
+  end_run("Kestrane received timeout signal", "");
+}
 
 void SIG_abort_handler(int, siginfo_t *info, void *) {
   // Only a line: an abort sent from outside leaves the run going, while the
@@ -183,7 +188,7 @@ void SIG_abort_handler(int, siginfo_t *info, void *) {
 void out_of_memory_handler() { end_run("Kestrane ran out of memory", ""); }
 
 void uncaught_exception_handler() {
-  if (g_ending)
+  if (g_signal_path_entered)
     _exit(ExitStatus::Stopped);
   const char *what = "unknown exception";
   try {
@@ -197,7 +202,7 @@ void uncaught_exception_handler() {
 }
 
 void finishup() {
-  g_ending = 1;
+  g_signal_path_entered = 1;
   // The result lines of a finished run have begun: they stay the only ones.
   if (result_lines_begun()) {
     exit_if_stdout_failed();

@@ -55,7 +55,10 @@ void unpublish_tool_objects();
 // is dropped), their one line, then finishup. They call only async-signal-safe
 // functions.
 void SIG_handler(int sig);
-void SIG_alarm_handler(int sig);
+// The time-out; an alarm sent by another process where the launcher left
+// SIGALRM blocked is ignored (only the run's own alarm counts there).
+// Installed with SA_SIGINFO.
+void SIG_alarm_handler(int sig, siginfo_t *info, void *context);
 // A line only, and the run goes on (an abort sent from outside); none once
 // the result lines have begun. The line never splits one of the run's: it
 // waits for the run's line to end (see stdout_line_from_handler), but for

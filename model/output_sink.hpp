@@ -1,7 +1,7 @@
 // How the standard-output writer writes to a descriptor: what kind of
-// sink it is, decided once from what the descriptor is, and the two ways
-// of writing that need more than write(2): a blocking write that a timer
-// interrupts, and a socket whose reader's takes show only in its queue.
+// sink it is, decided once from what the descriptor is, and one write
+// step to a sink of each kind. When and how long to wait for a reader is
+// the caller's rule, passed in as a SinkWait.
 #pragma once
 
 #include <csignal>
@@ -36,32 +36,81 @@ enum class SinkKind : std::sig_atomic_t {
   // A socket: sent without waiting, waited for only when it takes nothing.
   Socket,
   // A terminal written as it is (its master side, which opened anew would
-  // be a new terminal, or one that cannot be opened anew) or another
-  // character device: poll, then a blocking write that a timer interrupts.
+  // be a new terminal, or one that cannot be opened anew as the same
+  // terminal) or another character device: poll, then a blocking write
+  // that a timer interrupts.
   Guarded,
 };
 
-// A descriptor as the writer writes it.
+// A descriptor as the writer writes it. Standard output's lives as long
+// as the process and a handler may change it amid a main-code write (a
+// Direct sink that stalls after all), so its fields are read anew each
+// time.
 struct Sink {
-  int fd;
-  SinkKind kind;
+  volatile std::sig_atomic_t fd = -1;
+  volatile SinkKind kind = SinkKind::Undecided;
   // A socket's bytes not yet read, when it last took nothing (-1: not
   // known).
-  int queued = -1;
+  volatile std::sig_atomic_t queued = -1;
 };
 
-// The sink for descriptor fd. Async-signal-safe but for the set-up of the
-// timer that interrupts a Guarded sink's writes, which the main code does
-// when it routes standard output.
+// What a wait for a descriptor came to.
+enum class Waited {
+  Ready,       // it takes bytes, reports an error, or a retry is due
+  Interrupted, // a handler ran: the caller looks at what it writes again
+  GaveUp,      // the caller's rule gave up on the reader
+  Failed,      // poll failed (errno)
+};
+
+// The caller's rule for waiting on a reader.
+class SinkWait {
+public:
+  // Waits until fd takes bytes; with retry, at most kRetryMs (a terminal
+  // or a socket, which may have room that poll does not report).
+  virtual Waited wait(int fd, bool retry) const = 0;
+  // The reader took bytes though the sink took none yet (a socket's
+  // queue got shorter): a stall counts anew.
+  virtual void reader_took() const = 0;
+
+protected:
+  ~SinkWait() = default;
+};
+
+// What one write step came to.
+struct Step {
+  enum class Is {
+    Wrote,  // bytes went out
+    Again,  // none yet: look again (a handler may have run meanwhile)
+    GaveUp, // the wait gave up, or the run stopped
+    Failed, // the descriptor failed, with error
+  };
+  Is is;
+  std::size_t bytes;
+  int error;
+
+  static Step wrote(std::size_t n) { return {Is::Wrote, n, 0}; }
+  static Step again() { return {Is::Again, 0, 0}; }
+  static Step gave_up() { return {Is::GaveUp, 0, 0}; }
+  static Step failed(int error) { return {Is::Failed, 0, error}; }
+  // After a wait that did not find the descriptor ready.
+  static Step after(Waited waited);
+};
+
+// The sink for descriptor fd. Async-signal-safe.
 Sink decide_sink(int fd);
 
-// write(2) to a Guarded sink, interrupted every kRetryMs: it returns what
-// went out before the tick, or fails with EINTR when nothing did.
-// Async-signal-safe.
-ssize_t guarded_write(int fd, const char *s, std::size_t n);
+// Sets up the timer that interrupts a Guarded sink's blocking writes, once
+// (main code, when standard output is routed, so that no handler has to).
+// Its signal is let in everywhere from then on: the timer runs only while
+// such a write is under way, and the signal's handler does nothing.
+void set_up_write_guard();
 
-// Whether the reader took bytes from a socket since it last took nothing:
-// a socket is reported writable, and often takes a piece, only once more
-// of its queue is read, so what its reader takes shows as the queue
-// getting shorter. Async-signal-safe.
-bool socket_read_since(Sink &sink);
+// Takes the write guard's signal out of set, a mask about to be blocked:
+// a writer that holds every other signal still gets its ticks.
+void let_write_guard_in(sigset_t &set);
+
+// One write of at most one piece of the n bytes at s to sink, waiting as
+// w says where the sink needs it. On a sink that can stall a piece ends
+// after a whole item (see piece_length). A Direct sink that asks to wait
+// becomes a PollFirst one.
+Step write_step(Sink &sink, const char *s, std::size_t n, const SinkWait &w);

@@ -33,16 +33,15 @@ constexpr long long kStallNs = 2500000000LL;
 // write then waits for the main code (or the ending).
 constexpr long long kAbortWaitNs = 200000000LL;
 // While the signals that end the run are held (an ending, or the main code
-// amid its result lines) a writer that waits for the reader looks this
-// often for one that came: the first starts the ending, another one
-// during the ending stops the run at once.
+// amid its result lines) a writer looks this often for one that came: the
+// first starts the ending, another one during the ending stops the run at
+// once.
 constexpr int kLookMs = 50;
-// At most this many bytes go out in one write to a descriptor that can
-// stall. A pipe takes that many whole or none, so a reader that stops
-// leaves what is out ending where a piece ends. A terminal or a socket
-// may take part of a piece: there a reader that stops can leave the
-// output inside an item.
-constexpr std::size_t kPiece = PIPE_BUF;
+// Signals that come within this long of the ending's start are part of
+// the signal that began it, whatever their kinds: a launcher may send two
+// at once (its signal to the run and then to the run's process group, or
+// SIGTERM and then SIGHUP). They cut nothing and print no line.
+constexpr long long kTogetherNs = 200000000LL;
 // The signals that end a run; all but the time-out's alarm stop an ending
 // at once.
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM};
@@ -98,8 +97,8 @@ struct PendingLines {
 };
 PendingLines g_pending;
 
-// The run's ending, in nanoseconds of the monotonic clock.
-struct Ending {
+// The clocks of the run's ending, in nanoseconds of the monotonic clock.
+struct EndingClock {
   // When it began (0: not yet).
   std::atomic<long long> since{0};
   // Since when standard output takes nothing during it (0: it took the
@@ -111,14 +110,19 @@ struct Ending {
   // When a writer last looked at the held signals.
   std::atomic<long long> looked{0};
 };
-Ending g_ending;
+EndingClock g_ending_clock;
 static_assert(std::atomic<long long>::is_always_lock_free,
               "handlers read and set the ending's clock");
 
-// The signals blocked when the process started: a launcher's, not the
-// run's own. One of them pending never ends the run, so it never cuts the
-// output either (but the alarm, which the run takes as its own).
-sigset_t g_launch_mask;
+// The signals blocked when the process started (a launcher's, not the
+// run's own), and those of them that the run took as its own (the
+// time-out's alarm). A launcher's signal pending never ends the run, so
+// it never cuts the output either.
+struct LauncherMask {
+  sigset_t blocked;
+  sigset_t taken;
+};
+LauncherMask g_launcher;
 
 // Keeps errno unchanged for the code a handler interrupts.
 struct KeepErrno {
@@ -135,10 +139,10 @@ long long now_ns() {
 // Starts the ending, once. Async-signal-safe.
 void start_ending_clock() {
   long long none = 0;
-  g_ending.since.compare_exchange_strong(none, now_ns());
+  g_ending_clock.since.compare_exchange_strong(none, now_ns());
 }
 
-bool ending_begun() { return g_ending.since.load() != 0; }
+bool ending_begun() { return g_ending_clock.since.load() != 0; }
 
 // The start of the stall that a wait is part of: the first wait since
 // standard output last took bytes marks it. Before an ending no clock is
@@ -148,14 +152,15 @@ long long stall_start() {
     return 0;
   const long long now = now_ns();
   long long none = 0;
-  return g_ending.stall_since.compare_exchange_strong(none, now) ? now : none;
+  return g_ending_clock.stall_since.compare_exchange_strong(none, now) ? now
+                                                                       : none;
 }
 
 // When the ending gives up on a reader that takes nothing since began (0:
 // since before the ending): kStallNs after the later of began and the
 // ending's start (0: no ending has begun).
 long long ending_deadline(long long began) {
-  const long long since = g_ending.since.load();
+  const long long since = g_ending_clock.since.load();
   if (since == 0)
     return 0;
   return (began > since ? began : since) + kStallNs;
@@ -172,77 +177,97 @@ bool holds_ending_signal(const sigset_t &mask) {
   return false;
 }
 
-// Takes a pending sig off, if it is pending and blocked.
-void take_pending(int sig) {
+// Takes a pending sig off, if it is pending and blocked; info says who
+// sent it.
+bool take_pending(int sig, siginfo_t &info) {
   sigset_t only;
   sigemptyset(&only);
   sigaddset(&only, sig);
   const timespec no_wait = {0, 0};
-  sigtimedwait(&only, nullptr, &no_wait);
+  return sigtimedwait(&only, &info, &no_wait) == sig;
 }
 
-// Looks at the pending signals that end the run, while they are held.
-// Before the ending, the first one starts it; the result lines, the only
-// main code that holds them, take it off the pending ones so that the
-// same signal sent again shows, and raise it again when they end. Once
-// the ending has begun the time-out changes nothing, and any other signal
-// stops the run at once: nothing more goes out, and it returns true.
-bool stop_on_another_signal() {
+// When the window of signals that are part of the ending closes (0: no
+// ending yet).
+long long together_until() {
+  const long long since = g_ending_clock.since.load();
+  return since == 0 ? 0 : since + kTogetherNs;
+}
+
+// What a look at the held signals saw.
+enum class Seen {
+  Nothing,     // nothing, or only signals that are part of the ending
+  EndingBegan, // the first signal: the ending counts from now
+  Stop,        // another signal during the ending: nothing more goes out
+};
+
+// Looks at the pending signals that end the run, while they are held, when
+// a look is due: every kLookMs (a pipe is waited for before every piece,
+// so however often a writer waits), and at every step while the signals
+// that came may still be part of the ending, so that the first look after
+// that tells the two apart to within a step.
+//
+// Before the ending the first signal starts it: the result lines, the
+// only main code that holds them, take it off the pending ones so that
+// another shows, and raise it again when they end. A signal that came by
+// the first look after the ending's first kTogetherNs, and the time-out's
+// alarm at any time, are part of the ending: taken off, dropped. Any other
+// signal during the ending is Stop (left pending: the process ends first).
+Seen look_at_held_signals() {
+  const long long now = now_ns();
+  const long long last = g_ending_clock.looked.load();
+  const long long together = together_until();
+  if (now - last < kLookMs * 1000000LL && (together == 0 || last >= together))
+    return Seen::Nothing;
+  g_ending_clock.looked.store(now);
   sigset_t pending;
   if (sigpending(&pending) != 0)
-    return false;
+    return Seen::Nothing;
+  Seen seen = Seen::Nothing;
   for (int s : kEndingSignals) {
     if (sigismember(&pending, s) != 1 || launcher_blocked(s))
       continue;
-    if (ending_begun() && s != SIGALRM) {
-      g_out.cut = 1;
-      return true;
-    }
-    take_pending(s);
-    if (!ending_begun()) {
-      g_ending.taken = s;
-      start_ending_clock();
-    }
+    const long long until = together_until();
+    if (until != 0 && s != SIGALRM && last >= until)
+      return Seen::Stop;
+    siginfo_t info;
+    if (!take_pending(s, info) || until != 0 || ignored_outside_signal(s, info))
+      continue;
+    g_ending_clock.taken = s;
+    start_ending_clock();
+    seen = Seen::EndingBegan;
   }
-  return false;
+  return seen;
 }
 
-// Whether a writer that waits with the signals held looks at them now: at
-// most every kLookMs, however often it waits (a pipe is waited for before
-// every piece).
-bool look_due() {
-  const long long now = now_ns();
-  if (now - g_ending.looked.load() < kLookMs * 1000000LL)
-    return false;
-  g_ending.looked.store(now);
-  return true;
+// The milliseconds until the next look is due: kLookMs, or the close of
+// the window of signals that are part of the ending if that is sooner.
+int ms_to_next_look() {
+  const long long left = together_until() - now_ns();
+  if (left <= 0 || left >= kLookMs * 1000000LL)
+    return kLookMs;
+  return static_cast<int>(left / 1000000 + 1);
 }
 
 // ---- Standard output's sink -------------------------------------------------
 
 // Standard output's sink; a handler may decide it when nothing routed
 // standard output, or change a Direct one that stalled after all.
-struct StdoutSink {
-  volatile std::sig_atomic_t fd = 1;
-  volatile std::sig_atomic_t kind =
-      static_cast<std::sig_atomic_t>(SinkKind::Undecided);
-  volatile std::sig_atomic_t queued = -1;
-};
-StdoutSink g_sink;
+Sink g_stdout;
 
-Sink stdout_sink() {
-  if (static_cast<SinkKind>(g_sink.kind) == SinkKind::Undecided) {
-    const Sink s = decide_sink(1);
-    g_sink.fd = s.fd;
-    g_sink.kind = static_cast<std::sig_atomic_t>(s.kind);
-  }
-  return {g_sink.fd, static_cast<SinkKind>(g_sink.kind), g_sink.queued};
+Sink &stdout_sink() {
+  if (g_stdout.kind == SinkKind::Undecided)
+    g_stdout = decide_sink(1);
+  return g_stdout;
 }
 
 // ---- Waiting for the reader -------------------------------------------------
 
+// The shorter of two waits in milliseconds (-1: no limit).
+int sooner(int ms, int most) { return ms < 0 || ms > most ? most : ms; }
+
 // How a writer waits for its descriptor to take bytes.
-struct Waiter {
+struct Waiter final : SinkWait {
   // When to give up (monotonic nanoseconds); 0: when the ending gives up,
   // or never before an ending.
   long long deadline;
@@ -254,6 +279,9 @@ struct Waiter {
   bool cut;
   // The ending's stall rule counts (standard output only).
   bool ending;
+
+  Waiter(long long deadline, const sigset_t *mask, bool cut, bool ending)
+      : deadline(deadline), mask(mask), cut(cut), ending(ending) {}
 
   // The main code, waiting under its caller's mask.
   static Waiter main_code(const sigset_t *caller) {
@@ -276,49 +304,57 @@ struct Waiter {
   bool holds_signals() const {
     return mask ? holds_ending_signal(*mask) : ending_begun();
   }
+
+  // Waits until fd takes bytes (see below).
+  Waited wait(int fd, bool retry) const override;
+
+  // What the reader took from a socket counts as a take: the stall starts
+  // again.
+  void reader_took() const override {
+    if (ending)
+      g_ending_clock.stall_since.store(0);
+  }
 };
 
-enum class Waited { Ready, Interrupted, GaveUp, Failed };
-
-// Waits until fd takes bytes; with retry (a terminal, a socket), at most
-// kRetryMs before the write is tried again. During an ending the stall
-// counts from the first wait since the last take. Where the signals that
-// end the run are held, it looks at them every kLookMs as it waits: the
-// first starts the ending, and another during the ending gives up at
-// once.
-Waited wait_writable(int fd, const Waiter &w, bool retry) {
-  const bool held = w.holds_signals();
-  const long long began = w.ending ? stall_start() : 0;
+// Waits until fd takes bytes. During an ending the stall counts from
+// the first wait since the last take. Where the signals that end the
+// run are held, it looks at them as it waits: another one during the
+// ending gives up at once.
+Waited Waiter::wait(int fd, bool retry) const {
+  const bool held = holds_signals();
+  const long long began = ending ? stall_start() : 0;
   pollfd p = {fd, POLLOUT, 0};
   for (;;) {
-    if (held && look_due() && stop_on_another_signal())
+    if (held && look_at_held_signals() == Seen::Stop) {
+      g_out.cut = 1;
       return Waited::GaveUp;
-    long long deadline = w.deadline;
-    const long long ending = w.ending ? ending_deadline(began) : 0;
-    if (ending != 0 && (deadline == 0 || ending < deadline))
-      deadline = ending;
+    }
+    long long until = deadline;
+    const long long stalled = ending ? ending_deadline(began) : 0;
+    if (stalled != 0 && (until == 0 || stalled < until))
+      until = stalled;
     int ms = -1;
-    if (deadline != 0) {
-      const long long left = deadline - now_ns();
+    if (until != 0) {
+      const long long left = until - now_ns();
       if (left <= 0)
         return Waited::GaveUp;
       ms = static_cast<int>(left / 1000000 + 1);
     }
-    if (held && (ms < 0 || ms > kLookMs))
-      ms = kLookMs;
-    if (retry && (ms < 0 || ms > kRetryMs))
-      ms = kRetryMs;
+    if (held)
+      ms = sooner(ms, ms_to_next_look());
+    if (retry)
+      ms = sooner(ms, kRetryMs);
     int r;
-    if (w.mask) {
+    if (mask) {
       const timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-      r = ::ppoll(&p, 1, ms < 0 ? nullptr : &ts, w.mask);
+      r = ::ppoll(&p, 1, ms < 0 ? nullptr : &ts, mask);
     } else {
       r = ::poll(&p, 1, ms);
     }
     if (r > 0)
       return Waited::Ready; // an error or a hang-up: the write reports it
     if (r < 0 && errno == EINTR) {
-      if (w.mask)
+      if (mask)
         return Waited::Interrupted; // a handler ran: look at the range again
       continue;
     }
@@ -331,103 +367,21 @@ Waited wait_writable(int fd, const Waiter &w, bool retry) {
 
 // ---- Writing ----------------------------------------------------------------
 
-// The length of the next piece of the n bytes at s, which end after a
-// whole item: at most kPiece, ending after the last line end among them
-// or, in a line longer than that, after the last space (the items of a
-// long line are numbers and the spaces between them).
-// (Not inlined: where s is a handler's short line the compiler would warn
-// of a search past its end, which n > kPiece rules out.)
-[[gnu::noinline]] std::size_t piece_length(const char *s, std::size_t n) {
-  if (n <= kPiece)
-    return n;
-  for (char end : {'\n', ' '})
-    if (const void *at = memrchr(s, end, kPiece))
-      return static_cast<std::size_t>(static_cast<const char *>(at) - s) + 1;
-  return kPiece;
-}
-
-// What one write step came to.
-struct Step {
-  enum class Is {
-    Wrote,  // bytes went out
-    Again,  // none yet: look again (a handler may have run meanwhile)
-    GaveUp, // the wait gave up, or the run stopped
-    Failed, // the descriptor failed, with error
-  };
-  Is is;
-  std::size_t bytes;
-  int error;
-
-  static Step wrote(std::size_t n) { return {Is::Wrote, n, 0}; }
-  static Step again() { return {Is::Again, 0, 0}; }
-  static Step gave_up() { return {Is::GaveUp, 0, 0}; }
-  static Step failed(int error) { return {Is::Failed, 0, error}; }
-  // After a wait that did not find the descriptor ready.
-  static Step after(Waited waited) {
-    switch (waited) {
-    case Waited::GaveUp:
-      return gave_up();
-    case Waited::Failed:
-      return failed(errno);
-    default:
-      return again();
-    }
-  }
-};
-
-// One write of at most one piece of the n bytes at s to sink, waiting as w
-// says where the sink needs it. A Direct sink that asks to wait becomes a
-// PollFirst one.
-Step write_step(Sink &sink, const char *s, std::size_t n, const Waiter &w) {
-  const bool poll_first =
-      sink.kind == SinkKind::PollFirst || sink.kind == SinkKind::Guarded;
-  if (poll_first) {
-    const Waited waited = wait_writable(sink.fd, w, false);
-    if (waited != Waited::Ready)
-      return Step::after(waited);
-  }
-  if (sink.kind != SinkKind::Direct)
-    n = piece_length(s, n);
-  ssize_t k;
-  if (sink.kind == SinkKind::Socket)
-    k = ::send(sink.fd, s, n, MSG_DONTWAIT);
-  else if (sink.kind == SinkKind::Guarded)
-    k = guarded_write(sink.fd, s, n);
-  else
-    k = ::write(sink.fd, s, n);
-  if (k > 0)
-    return Step::wrote(static_cast<std::size_t>(k));
-  if (k < 0 && errno == EINTR) // the guard's tick: wait and look again
-    return Step::again();
-  if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-    if (sink.kind == SinkKind::Direct)
-      sink.kind = SinkKind::PollFirst;
-    if (sink.kind == SinkKind::PollFirst || sink.kind == SinkKind::Guarded)
-      return Step::again();
-    // What the reader took from a socket counts as a take: the stall
-    // starts again.
-    if (sink.kind == SinkKind::Socket && w.ending && socket_read_since(sink))
-      g_ending.stall_since.store(0);
-    return Step::after(wait_writable(sink.fd, w, true));
-  }
-  return Step::failed(k < 0 ? errno : EIO);
-}
-
-// One write step to standard output. After a step that gave up for good
-// or failed (recorded) nothing more goes out.
+// One write step to standard output. Where the signals that end the run
+// are held it looks at them first. After a step that gave up for good or
+// failed (recorded) nothing more goes out.
 Step put_piece(const char *s, std::size_t n, const Waiter &w) {
   if (g_out.cut || g_out.error)
     return Step::gave_up();
-  Sink sink = stdout_sink();
-  const SinkKind kind = sink.kind;
-  const Step step = write_step(sink, s, n, w);
-  if (sink.kind != kind)
-    g_sink.kind = static_cast<std::sig_atomic_t>(sink.kind);
-  g_sink.queued = sink.queued;
+  if (w.holds_signals() && look_at_held_signals() == Seen::Stop) {
+    g_out.cut = 1;
+    return Step::gave_up();
+  }
+  const Step step = write_step(stdout_sink(), s, n, w);
   switch (step.is) {
   case Step::Is::Wrote:
-    if (g_ending.stall_since.load() != 0)
-      g_ending.stall_since.store(0);
+    if (g_ending_clock.stall_since.load() != 0)
+      g_ending_clock.stall_since.store(0);
     g_out.mid_line = s[step.bytes - 1] != '\n';
     if (!g_out.mid_line)
       g_out.long_line = 0;
@@ -584,6 +538,7 @@ void flush_writer(Flush how, std::size_t room = 0) {
     return;
   sigset_t all, old;
   sigfillset(&all);
+  let_write_guard_in(all);
   sigprocmask(SIG_BLOCK, &all, &old);
   const std::sig_atomic_t end = g_buf.committed;
   std::sig_atomic_t to = end;
@@ -677,7 +632,9 @@ void route_standard_output() {
   if (routed)
     return;
   routed = true;
-  sigprocmask(SIG_BLOCK, nullptr, &g_launch_mask);
+  sigprocmask(SIG_BLOCK, nullptr, &g_launcher.blocked);
+  sigemptyset(&g_launcher.taken);
+  set_up_write_guard();
   stdout_sink();
   std::cout.flush();
   std::fflush(stdout);
@@ -695,8 +652,9 @@ void route_standard_output() {
 
 void take_signal_as_own(int sig) {
   if (launcher_blocked(sig)) {
-    take_pending(sig);
-    sigdelset(&g_launch_mask, sig);
+    siginfo_t info;
+    take_pending(sig, info);
+    sigaddset(&g_launcher.taken, sig);
   }
   sigset_t only;
   sigemptyset(&only);
@@ -704,7 +662,17 @@ void take_signal_as_own(int sig) {
   sigprocmask(SIG_UNBLOCK, &only, nullptr);
 }
 
-bool launcher_blocked(int sig) { return sigismember(&g_launch_mask, sig) == 1; }
+bool launcher_blocked(int sig) {
+  return sigismember(&g_launcher.blocked, sig) == 1 &&
+         sigismember(&g_launcher.taken, sig) != 1;
+}
+
+bool ignored_outside_signal(int sig, const siginfo_t &info) {
+  const bool sent = info.si_code == SI_USER || info.si_code == SI_QUEUE ||
+                    info.si_code == SI_TKILL;
+  return sigismember(&g_launcher.taken, sig) == 1 && sent &&
+         info.si_pid != getpid();
+}
 
 void stdout_append(const char *s, std::size_t n) {
   const char *item = s;
@@ -792,6 +760,7 @@ HeldSignals::HeldSignals(bool abort_too) {
     sigdelset(&all, s);
   if (!abort_too)
     sigdelset(&all, SIGABRT);
+  let_write_guard_in(all);
   sigprocmask(SIG_BLOCK, &all, &old_);
 }
 
@@ -809,8 +778,8 @@ ResultLines::~ResultLines() {
   to_writer_ = false;
   // A signal taken off while the block waited for its reader: pending
   // again, it ends the run once the signals are let in.
-  if (const int taken = g_ending.taken) {
-    g_ending.taken = 0;
+  if (const int taken = g_ending_clock.taken) {
+    g_ending_clock.taken = 0;
     raise(taken);
   }
 }

@@ -31,17 +31,24 @@
 // lines counts from the moment it is seen) writes on as long as the reader
 // takes bytes and leaves the rest out once it took none for 2.5 seconds: a
 // slow reader gets everything, a stopped one ends the run within 3 seconds
-// of its last read. Another SIGHUP, SIGINT, SIGQUIT or SIGTERM (the same
-// one too) during the ending, or while a first one waits for the result
-// lines, stops the run at once: what is not out is left
-// out. The time-out's alarm during an ending changes nothing. Each piece
-// written to a descriptor that can stall ends after a whole item: on a
-// pipe, which takes a piece whole or not at all, what is out then ends
-// after one; a terminal or a socket may take part of a piece, so there the
-// output can end inside an item. Only signals the run itself holds count:
-// one that the launcher left blocked cuts nothing (but the alarm, which
-// the run takes as its own). Standard output that fails for good ends the
-// run with status 3.
+// of its last read. Signals that come within 0.2 seconds of the ending's
+// start are part of the one that began it, whatever their kinds (a
+// launcher may send its signal twice, or SIGTERM and SIGHUP at once): they
+// cut nothing and print nothing. After that, another SIGHUP, SIGINT,
+// SIGQUIT or SIGTERM (the same one too) during the ending, or while a
+// first one waits for the result lines, stops the run within 50 ms: what
+// is not out is left out. The time-out's alarm during an ending changes
+// nothing. Each piece written to a descriptor that can stall ends after a
+// whole item: on a pipe, which takes a piece whole or not at all, what is
+// out then ends after one; a terminal or a socket may take part of a
+// piece, so there the output can end inside an item. A socket's reader is
+// seen by its queue getting shorter: on a TCP connection that happens only
+// when the receiver opens its window again, so a slow reader there may
+// lose the end of the ending 2.5 seconds after its last visible take. Only
+// signals the run itself holds count: one that the launcher left blocked
+// cuts nothing (but the alarm, which the run takes as its own; then only
+// its own alarm counts, not one sent from outside). Standard output that
+// fails for good ends the run with status 3.
 //
 // SigSafeOut formats into a fixed buffer and hands it to write(2), with no
 // allocation, no locks and no stdio state: the handlers use it for their
@@ -58,7 +65,8 @@
 // writer out at exit. Called once, before anything prints; a second call
 // does nothing. Without it std::cout and stdio keep their own buffers,
 // which a signal handler cannot see. It also records the signals that the
-// launcher left blocked.
+// launcher left blocked, and sets up the timer that interrupts the
+// writer's blocking writes (a terminal that cannot be opened anew).
 void route_standard_output();
 
 // Takes sig as the run's own from now on (the time-out's alarm): let in
@@ -69,6 +77,11 @@ void take_signal_as_own(int sig);
 // Whether the launcher left sig blocked (and the run did not take it as
 // its own): such a signal never ends the run, nor prints a line.
 bool launcher_blocked(int sig);
+
+// Whether sig, as info tells it, was sent by another process although the
+// launcher left it blocked and the run took it as its own: only the run's
+// own alarm ends the run, so such a signal is ignored.
+bool ignored_outside_signal(int sig, const siginfo_t &info);
 
 // Appends n bytes (main code only, never a handler) as one item, split only
 // when longer than the buffer. The writer holds them until stdout_flush(),
@@ -91,7 +104,8 @@ void stdout_flush();
 // ending: from then on a write waits for the reader at most 2.5 seconds
 // from the later of the ending's start and the reader's last take, and
 // what cannot go by then is left out; another signal that ends the run
-// leaves the rest out at once. Async-signal-safe.
+// leaves the rest out at once, but for those that come within 0.2 seconds
+// of the ending's start, which are part of it. Async-signal-safe.
 void stdout_drain_for_exit();
 
 // For the abort handler: queues line (its text ending in '\n'). When the
@@ -179,7 +193,8 @@ private:
 // block waits for a slow reader as long as it takes; once such a signal is
 // pending, a reader that takes nothing for 2.5 seconds gets no more of it
 // (on a pipe the output then ends after a whole item), and another signal
-// that ends the run leaves the rest out at once. Creating one pushes what
+// that ends the run, 0.2 seconds or more after the block saw the first,
+// leaves the rest out at once. Creating one pushes what
 // std::cout and stdio hold out first; its end writes the block out.
 class ResultLines : public SigSafeOut {
 public:
