@@ -3,6 +3,7 @@
 // signal path) can be judged by its output and exit status.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -169,10 +170,14 @@ Captured run_stalled(Fn fn, int signal, int resume_ms, double &ended_after) {
 // pause_ms after each. Once what it read holds at and then after bytes
 // more, the child gets signal (0: none; at "": after the first read); with
 // stop, nothing more is read until the child has ended (a child still running
-// 10 s later is killed). With again, the first read again_ms or more after
-// that point sends again, and is the last until the child has ended.
-// ended_after: seconds from the last signal to the child's end, -1 when it
-// was killed. With socket, standard output is a Unix stream socket.
+// 10 s later is killed). With again, a second signal follows, to the
+// child's process group with to_group (the child must lead one): with
+// again_ms 0 again_us after the first (0: right away), else at the first
+// read again_ms after it (the pause before that read cut to meet it); with
+// read_on the reader goes on, else that is the last read until the child
+// has ended. ended_after:
+// seconds from the last signal to the child's end, -1 when it was killed.
+// With socket, standard output is a Unix stream socket.
 struct PacedReader {
   int signal = 0;
   std::string at;
@@ -183,6 +188,9 @@ struct PacedReader {
   bool small_pipe = false;
   int again = 0;
   int again_ms = 0;
+  int again_us = 0;
+  bool to_group = false;
+  bool read_on = false;
   bool socket = false;
 };
 
@@ -194,7 +202,16 @@ Captured run_paced(Fn fn, const PacedReader &p, double &ended_after) {
     return {};
   Captured c;
   auto sent = std::chrono::steady_clock::now();
-  bool signalled = false;
+  bool signalled = false, again_due = p.again != 0;
+  // Sends again; returns whether reading stops.
+  auto send_again = [&] {
+    if (p.again_ms == 0 && p.again_us > 0)
+      usleep(static_cast<useconds_t>(p.again_us));
+    kill(p.to_group ? -pid : pid, p.again);
+    sent = std::chrono::steady_clock::now();
+    again_due = false;
+    return !p.read_on;
+  };
   std::vector<char> buf(p.page);
   for (;;) {
     std::size_t want = p.page;
@@ -206,7 +223,7 @@ Captured run_paced(Fn fn, const PacedReader &p, double &ended_after) {
           kill(pid, p.signal);
         sent = std::chrono::steady_clock::now();
         signalled = true;
-        if (p.stop)
+        if (p.stop || (again_due && p.again_ms == 0 && send_again()))
           break;
       } else if (p.stop && due - c.out.size() < want) {
         want = due - c.out.size();
@@ -216,12 +233,16 @@ Captured run_paced(Fn fn, const PacedReader &p, double &ended_after) {
     if (n <= 0)
       break;
     c.out.append(buf.data(), static_cast<std::size_t>(n));
-    if (signalled && p.again && seconds_since(sent) * 1000 >= p.again_ms) {
-      kill(pid, p.again);
-      sent = std::chrono::steady_clock::now();
-      break;
+    int pause_ms = p.pause_ms;
+    if (signalled && again_due) {
+      const int left =
+          p.again_ms - static_cast<int>(seconds_since(sent) * 1000);
+      if (left > 0)
+        pause_ms = std::min(pause_ms, left);
+      else if (send_again())
+        break;
     }
-    usleep(static_cast<useconds_t>(p.pause_ms) * 1000);
+    usleep(static_cast<useconds_t>(pause_ms) * 1000);
   }
   int ws = 0;
   ended_after = wait_ended(pid, sent, 10, ws) ? seconds_since(sent) : -1;
