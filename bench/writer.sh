@@ -6,8 +6,11 @@
 # shows. The count is that of one block minus that of none, which leaves
 # out the start and the model's set-up. Then the system calls per line
 # flushed by std::endl, counted by strace (20,000 lines minus none), with
-# standard output on /dev/null, on a regular file and on a pipe: each
-# flush costs calls, and a run flushes every progress line.
+# standard output on /dev/null, on a regular file, on a pipe, on a terminal
+# that the run opens anew (a pseudo-terminal's slave side, "tty") and on
+# one it cannot (the master side, "pty-master": each write waits in poll,
+# then blocks with a timer set to interrupt it): each flush costs calls,
+# and a run flushes every progress line.
 #
 #   bench/writer.sh [-r REV] [-b BUILD_DIR] [-x RATIO] [-s]
 #
@@ -17,8 +20,9 @@
 # build/older allowed (default 1.02); -s: also the wall-clock seconds of a
 # plain run of 5 blocks each. Exit status 1 when the ratio is above the
 # allowed one, or when the build makes more than 3 calls per line to
-# /dev/null or the file, or more than 4 to the pipe; 2 when it cannot
-# measure. Without strace the calls are not counted.
+# /dev/null, the file or the terminal, more than 4 to the pipe, or more
+# than 6 to the master side; 2 when it cannot measure. Without strace the
+# calls are not counted, without python3 the terminals are left out.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 rev=61e2fa9
@@ -26,7 +30,7 @@ build="$root/build"
 max=1.02
 secs=0
 # Calls per flushed line allowed to the build, by output.
-declare -A max_calls=([null]=3 [file]=3 [pipe]=4)
+declare -A max_calls=([null]=3 [file]=3 [pipe]=4 [tty]=3 [pty-master]=6)
 lines=20000
 while getopts "r:b:x:sh" opt; do
   case "$opt" in
@@ -34,7 +38,7 @@ while getopts "r:b:x:sh" opt; do
     b) build="$OPTARG" ;;
     x) max="$OPTARG" ;;
     s) secs=1 ;;
-    *) sed -n '2,21p' "$0"; exit 2 ;;
+    *) sed -n '2,25p' "$0"; exit 2 ;;
   esac
 done
 # A Debug or sanitizer build spends its instructions elsewhere than the
@@ -125,6 +129,32 @@ if ! strace -f -c -o /dev/null true > /dev/null 2> "$tmp/strace.log"; then
   echo "strace cannot trace here ($(head -n 1 "$tmp/strace.log")): system calls per line not counted" >&2
   exit "$bad"
 fi
+# Runs a command with standard output one side of a new pseudo-terminal
+# ("master" or "slave", the first argument) while it reads the other side
+# until the command ends. The terminal is raw: no echo, no line editing,
+# no output processing, so what is written is read back as it is.
+cat > "$tmp/on_terminal.py" << 'EOF'
+import os, pty, select, subprocess, sys, tty
+master, slave = pty.openpty()
+tty.setraw(slave)
+out, other = (master, slave) if sys.argv[1] == "master" else (slave, master)
+p = subprocess.Popen(sys.argv[2:], stdout=out)
+os.close(out)  # the other side then reads an end (EIO) once the command ends
+while p.poll() is None or select.select([other], [], [], 0)[0]:
+    if select.select([other], [], [], .1)[0]:
+        try:
+            if not os.read(other, 1 << 16):
+                break
+        except OSError:
+            break
+sys.exit(p.wait())
+EOF
+outs=(null file pipe)
+if command -v python3 > /dev/null; then
+  outs+=(tty pty-master)
+else
+  echo "python3 not found: the terminals left out" >&2
+fi
 # System calls of program $1 writing $2 flushed lines to output $3; the
 # summary's rows, not its total line, whose columns vary between versions.
 calls() {
@@ -133,13 +163,15 @@ calls() {
     null) "${st[@]}" > /dev/null ;;
     file) "${st[@]}" > "$tmp/out" ;;
     pipe) "${st[@]}" | cat > /dev/null ;;
+    tty) python3 "$tmp/on_terminal.py" slave "${st[@]}" ;;
+    pty-master) python3 "$tmp/on_terminal.py" master "${st[@]}" ;;
   esac 2> "$tmp/strace.log" || return
   awk '/^-/ {part++; next} part == 1 && NF >= 5 {n += $4} END {if (n) print n}' "$tmp/summary"
 }
 echo
 printf "%-6s %-10s %14s\n" side output "calls/line"
 for side in older build; do
-  for out in null file pipe; do
+  for out in "${outs[@]}"; do
     c1=$(calls "$tmp/$side" "$lines" "$out")
     c0=$(calls "$tmp/$side" 0 "$out")
     if [ -z "$c1" ] || [ -z "$c0" ]; then

@@ -6,6 +6,7 @@ project's root, never in CI:
 
   python3 bench/writer_torture.py [--kestrane PATH] [--runs N] [--seed S]
                                   [--jobs J] [--quick] [--run K]...
+                                  [--family PREFIX]...
 
 PATH (default build/kestrane) is copied into a private work folder first,
 so a rebuild during the campaign changes nothing. The inputs are generated
@@ -33,13 +34,31 @@ signal came during the result block (second/result: signal when "v " is
 read), the reader trickling (4 KiB every 1.5-1.9 s, or pausing): the run
 ends within 0.5 s (1.0 s allowed) with status 1, what came a start of U
 and of the ending; and -T firing during an ending that a signal began,
-read slowly but steadily (second/timeout): it changes nothing.
+read slowly but steadily (second/timeout): it changes nothing. Signals
+sent together are one signal: a second one 0, 1 or 20 ms after the first
+(the same kind, SIGTERM then SIGHUP as a service manager sends them, or
+two kinds) during sentoy's search (together/ending: its ending keeps the
+model) or when "v " of the big model is read (together/result: the held
+result block); the run launched by timeout(1), which sends SIGTERM to it
+and then to its process group, during sentoy's search or the big block
+read slowly (together/timeout-ending, together/timeout-result: status 124,
+or the run's own 1 with --preserve-status); a signal 20-150 ms after -T's
+alarm began the ending or came during the block (together/alarm). The
+reader takes all (fast, slow, or pausing under 2 s): the whole ending, one
+handler's line (the first signal's, or the time-out's; either's of two
+that wait together, held during the block or sent 0 ms apart), no line of
+the other signal, status 1.
 On a terminal or a socket, which may take part of a write, a reader that
 stopped (or a second signal) may leave the last line inside an item: noted.
 judge() checks every line against U, the output of the same arguments run
 without a signal (for the benchmark files, which run for minutes, the lines
-before the handler's line of a run cut at 8 s), and the time to the end.
-A default campaign (500 runs) takes about 9 minutes with 4 jobs (J, default
+before the handler's line of a run cut at 8 s), and the time to the end. A
+kept model lists as many values as U's model line, or as its "c clauses N
+vars: M" line says (M) where U has no model line.
+--family PREFIX (repeatable) keeps the families whose names start with a
+PREFIX; run k then has the k-th of them (modulo their count): give the
+same prefixes to replay a run.
+A default campaign (500 runs) takes about 12 minutes with 4 jobs (J, default
 the CPU count), --quick (120 runs) about 2. Prints a line per run (wall
 time, the time from the cut to the end, bytes, verdict and reasons), then
 per family the runs passed and failed, each failure with a replay command,
@@ -64,13 +83,16 @@ SECOND_WITHIN, SECOND_SLACK, SECOND_KILL = .5, 1.0, 5.0  # a second signal ends 
 LINE_WAIT = 20.0  # a signal waiting for a line not read by then goes anyway (one line a read is slow)
 CPU_RE = re.compile(r"c CPU Time: \d+(\.\d+)?(e[-+]?\d+)?")
 COST_RE = re.compile(r"c o (-?\d+ LB|Top)")
+VARS_RE = re.compile(r"c clauses \d+ vars: (\d+)")  # the variables a kept model lists
+TWIN_GAPS = [0, .001, .02]  # a second signal this long after the first is the same signal
 ENDING = ["c o 9 LB", "c o -9 LB", "c o Top", "s UNKNOWN", "c CPU Time: 9.9", "c CPU Time: 9e-9",
           "c CPU Time: 9.9e-9"]  # the ending's lines, every number as 9
 OUTS = ["pipe", "page", "nonblock", "pty", "tty"]
 READERS = ["fast", "slow", "pausing", "stalled", "returning"]
 SIGNALS = ["TERM", "INT", "HUP", "QUIT"]
 FAMILIES = [f"{o}/{r}" for o in OUTS + ["sock"] for r in READERS] + ["file", "devfull"] + \
-    ["blocked", "abort-run", "abort-ending"] * 2 + ["second/ending", "second/result", "second/timeout"]
+    ["blocked", "abort-run", "abort-ending"] * 2 + ["second/ending", "second/result", "second/timeout"] + \
+    ["together/ending", "together/result", "together/timeout-ending", "together/timeout-result", "together/alarm"]
 # run k has family k modulo their count
 QUICK_SECS = 20  # --quick draws again a schedule expected to take longer
 SLOW = {"progress": [(10000, .06), (4096, .25), (4096, 1.5)], "p0291": [(10000, .06), (4096, .25), (4096, 1.5)],
@@ -105,12 +127,12 @@ def make_inputs(work, bench, quick):
     return ins
 
 
-def sample(seed, k, ins, quick):
-    """The schedule of run k, a dict of plain values: its family by k, the
-    rest drawn from (seed, k)."""
+def sample(seed, k, ins, quick, fams):
+    """The schedule of run k, a dict of plain values: its family by k (the
+    k-th of fams, modulo their count), the rest drawn from (seed, k)."""
     rng = random.Random(f"{seed}/{k}")
     while True:
-        s = draw(rng, k, seed, FAMILIES[k % len(FAMILIES)], ins)
+        s = draw(rng, k, seed, fams[k % len(fams)], ins)
         if not quick or expected_secs(s) <= QUICK_SECS:
             return s
 
@@ -118,7 +140,7 @@ def sample(seed, k, ins, quick):
 def draw(rng, k, seed, fam, ins):
     """One draw of run k's schedule, in family fam."""
     out, kind = fam.split("/") if fam.split("/")[0] in OUTS + ["sock"] else (rng.choice(OUTS), "fast")
-    s = dict(k=k, seed=seed, fam=fam, out=out, blocked=False, T=None, events=[])
+    s = dict(k=k, seed=seed, fam=fam, out=out, blocked=False, T=None, timeout=None, events=[])
 
     def pick(names, big=2):  # the big input read slowly or in pauses takes up to a minute
         w = {"progress": 4, "big": big, "sentoy": 1.5, "p0291": 1.5}
@@ -177,6 +199,25 @@ def draw(rng, k, seed, fam, ins):
         else:  # -T began the ending
             s["T"] = 3
             s["events"].append(dict(role="second", sig=sig, at=("time", round(s["T"] - 1 + rng.uniform(.3, 3), 3))))
+    elif fam.startswith("together/"):  # two signals as one, during sentoy's search or big's held result block
+        s["out"] = rng.choice(["pipe", "page", "sock", "pty"])
+        held = fam.endswith("result") or "sentoy" not in ins or fam == "together/alarm" and rng.random() < .4
+        s["input"] = "big" if held else "sentoy"
+        # fast readers take big's block before a time-out; before a signal when "v " is read, now and then
+        kind = "slow" if held and fam != "together/result" else rng.choice(["slow", "slow", "fast"] if held
+                                                                          else ["fast", "slow", "pausing"])
+        x = rng.random()  # the same kind, a service manager's SIGTERM then SIGHUP, or two kinds
+        first, twin = (rng.choice(SIGNALS),) * 2 if x < .5 else ("TERM", "HUP") if x < .8 else rng.sample(SIGNALS, 2)
+        if fam.startswith("together/timeout-"):  # timeout(1) sends SIGTERM to the run, then to its group
+            s["timeout"] = (round(rng.uniform(.6, 1.2) if held else rng.uniform(1.6, 2.5), 2), rng.random() < .5)
+        elif fam == "together/alarm":  # -T's ending begun, or its alarm held by the block: a signal 20-150 ms on
+            s["T"] = 2 if held else rng.choice([3, 4])
+            s["events"].append(dict(role="twin", sig=twin, at=("time", round(s["T"] - 1 + rng.uniform(.02, .15), 3))))
+        else:  # sentoy keeps a model from 1-1.4 s on
+            at = ("line", "v ") if held else ("time", round(rng.uniform(1.4, 2.5), 3))
+            s["events"].append(dict(role="end", sig=first, at=at))
+            gap = rng.choice(TWIN_GAPS)
+            after("twin", twin, gap, gap)
     else:
         s["input"] = pick(every, big={"pausing": .6, "slow": 1}.get(kind, 2))
         if "huge" in ins and out == "pipe" and kind in ("fast", "slow", "stalled") and rng.random() < .1:
@@ -206,7 +247,22 @@ def describe(s):
         + (f" stop {':'.join(map(str, r['stop']))}" if "stop" in r else "") + (f" back after {r['pause']}s" if r.get("pause") else "")
     ev = ", ".join(f"{e['sig']}({e['role']})@{':'.join(map(str, e['at']))}" for e in s["events"])
     return (f"input={s['input']} out={s['out']} reader=[{rd}] signals=[{ev}]"
-            + (f" -T {s['T']}" if s["T"] else "") + (" SIGINT-blocked-at-start" if s["blocked"] else ""))
+            + (f" -T {s['T']}" if s["T"] else "") + (" SIGINT-blocked-at-start" if s["blocked"] else "")
+            + (" launched by " + " ".join(launcher(s)) if s["timeout"] else ""))
+
+
+def launcher(s):
+    """What starts the run before the program's own path: timeout(1), or nothing."""
+    if not s["timeout"]:
+        return []
+    secs, preserve = s["timeout"]
+    return ["timeout"] + (["--preserve-status"] if preserve else []) + [str(secs)]
+
+
+def cut_status(s):
+    """The status of a run that a signal or the time-out ended: the run's
+    own 1, or timeout(1)'s 124 once it had to signal the run."""
+    return 124 if s["timeout"] and not s["timeout"][1] else 1
 
 
 def expected_secs(s):
@@ -217,7 +273,7 @@ def expected_secs(s):
     reading = {"slow": lambda: s["size"] / min(r["bytes"], 4096 if s["out"] in ("pty", "tty") else 1e9) * r["dt"],
                "pausing": lambda: s["size"] / 65536 * 1.5,
                "returning": lambda: r["pause"] or 0}.get(r["kind"], lambda: 0)()
-    return (s["T"] or 2) + reading
+    return (s["T"] or (s["timeout"][0] + 1 if s["timeout"] else 2)) + reading
 
 
 def limit_rules():
@@ -259,14 +315,16 @@ _refs = {}
 
 def load_ref(path, full):
     """U's lines, where its result lines start (R; None for a cut run) and
-    how many values its model line lists."""
+    how many values a model lists: its model line's, or the variables of
+    its "c clauses N vars: M" line (a cut run's U has no model line)."""
     if path not in _refs:
         with open(path, encoding="latin-1") as f:
             u = f.read().split("\n")
         s = next((i for i, l in enumerate(u) if l.startswith("s ")), None) if full else None
         _refs[path] = dict(lines=u, full=full, count=collections.Counter(u),
                            R=s - 1 if s and u[s - 1].startswith("o ") else s,
-                           vcount=next((len(l.split()) - 1 for l in u if l.startswith("v ")), None))
+                           vcount=next((len(l.split()) - 1 for l in u if l.startswith("v ")),
+                                       next((int(m[1]) for m in map(VARS_RE.fullmatch, u) if m), None)))
     return _refs[path]
 
 
@@ -324,7 +382,7 @@ def execute(s, exe, args, work):
         if s["blocked"]:
             signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
     t0 = time.monotonic()
-    p = subprocess.Popen([exe] + args, stdin=subprocess.DEVNULL, stdout=wfd, stderr=err,
+    p = subprocess.Popen(launcher(s) + [exe] + args, stdin=subprocess.DEVNULL, stdout=wfd, stderr=err,
                          start_new_session=True, preexec_fn=pre)
     os.close(wfd)
     pidfd = os.pidfd_open(p.pid)
@@ -332,7 +390,7 @@ def execute(s, exe, args, work):
              after_second=None)
     data, eof, seen, vpos, stop, paused = bytearray(), rfd is None, set(), None, None, False
     pause_until, chunk_left = 0.0, 65536  # the reader takes nothing before pause_until
-    alarm = s["T"] - 1 if s["T"] else None
+    alarm = s["T"] - 1 if s["T"] else s["timeout"][0] if s["timeout"] else None
     end_ev = next((i for i, e in enumerate(s["events"]) if e["role"] == "end"), None)
     second = next((i for i, e in enumerate(s["events"]) if e["role"] == "second"), None)
     hard = 30 + 1.5 * expected_secs(s)
@@ -378,17 +436,23 @@ def execute(s, exe, args, work):
             if p.poll() is not None:
                 r["end"], r["status"] = now, p.returncode
                 break
-            for i, e in enumerate(s["events"]):
-                if i not in r["sent"] and due(i, e, now):
+            for i, e in enumerate(s["events"]):  # each on its own clock: a signal "after" 0 s goes in this pass
+                sent = time.monotonic() - t0
+                if i not in r["sent"] and due(i, e, sent):
                     os.kill(p.pid, getattr(signal, "SIG" + e["sig"]))
-                    r["sent"][i] = now
+                    r["sent"][i] = sent
             cut = r["sent"].get(end_ev, alarm)
             if now > hard or (cut is not None and pause_until == float("inf") and now > max(cut, stop) + KILL_AFTER) \
                     or (second in r["sent"] and now > r["sent"][second] + SECOND_KILL):
                 r["killed"], r["end"] = proc_state(p.pid), now
                 break
             n = allowance(now)
-            ready = select.select([pidfd] + ([rfd] if n else []), [], [], .01)[0]
+            # A signal due a few ms from now (after another, or at a time) goes to the ms, not at the next tick.
+            due_at = [e["at"][1] if e["at"][0] == "time" else r["sent"][e["at"][1]] + e["at"][2]
+                      for i, e in enumerate(s["events"]) if i not in r["sent"] and
+                      (e["at"][0] == "time" or e["at"][0] == "after" and e["at"][1] in r["sent"])]
+            t = time.monotonic() - t0
+            ready = select.select([pidfd] + ([rfd] if n else []), [], [], min([.01] + [x - t for x in due_at if x > t]))[0]
             if not n or rfd not in ready:
                 continue
             try:
@@ -469,7 +533,8 @@ def judge(s, r, u):
     lines = (text.replace("\r\n", "\n") if s["out"] == "tty" else text).split("\n")
     tail = lines.pop()  # the unended last line, or ""
     ends = [e for e in s["events"] if e["role"] == "end"]
-    hline = H_SIGNAL.format(ends[0]["sig"]) if ends else H_TIMEOUT if s["T"] else None
+    hline = H_SIGNAL.format(ends[0]["sig"]) if ends else H_SIGNAL.format("TERM") if s["timeout"] \
+        else H_TIMEOUT if s["T"] else None
     keptup = r["idle"] < KEEPUP_IDLE and r["second"] is None  # a second signal leaves out what is not yet out
     term = s["out"] in ("pty", "tty", "sock") and not keptup  # a terminal or socket may take part of a write
     what = "socket" if s["out"] == "sock" else "terminal"
@@ -510,16 +575,32 @@ def judge(s, r, u):
         f.append("an abort during the run printed after the handler's line")
     lines = [l for l in lines if l != H_ABORT]
 
+    # A signal sent together with the first is the same signal: no line of its own. The run tells which
+    # came first by when their handlers ran; two that wait together, held while the result block is
+    # written or sent in one pass (both pending before either is taken), come in the kernel's order,
+    # the lowest number first: there the line may be either's.
+    twins = {H_SIGNAL.format(e["sig"]) for e in s["events"] if e["role"] == "twin"} - {hline}
+    either = {H_SIGNAL.format(e["sig"]) for e in s["events"]
+              if e["role"] == "twin" and (s["input"] == "big" or e["at"][0] == "after" and e["at"][2] == 0)}
+    twins -= either
+    for i, e in enumerate(s["events"]):
+        ref = r["sent"].get(e["at"][1]) if e["at"][0] == "after" else r["alarm"]
+        if e["role"] == "twin" and i in r["sent"] and ref is not None and r["sent"][i] - ref > .15:
+            f.append(f"set-up: the second signal went {r['sent'][i] - ref:.3f}s after the first, not together")
     for l in lines + [tail]:
-        if "Kestrane received" in l and l != hline:
+        if l in twins:
+            f.append(f"a line of the signal sent together with the first: {l!r}")
+        elif "Kestrane received" in l and l != hline and l not in either:
             f.append(f"stray or glued handler text in {l[:120]!r}")
         if l.startswith("c CPU Time:") and not CPU_RE.fullmatch(l):
             f.append(f"malformed CPU time line {l[:60]!r}")
-    hs = [i for i, l in enumerate(lines) if l == hline]
+    hs = [i for i, l in enumerate(lines) if l == hline or l in either]
     if len(hs) > 1:
-        f.append(f"the handler's line {len(hs)} times")
+        f.append(f"the handler's line {len(hs)} times" + (" (a signal sent together with it printed its own)"
+                                                          if s["fam"].startswith("together/") else ""))
     h = hs[0] if hs else None
-    if st is not None and (st != 1 if h is not None else st not in (0, 1)):
+    cut_st = cut_status(s)
+    if st is not None and (st != cut_st if h is not None else st not in (0, cut_st)):
         f.append(f"status {st}" + (" with the handler's line" if h is not None else ""))
     elif r["second"] is not None and st is not None and st != 1:
         f.append(f"status {st} after a second signal")
@@ -551,8 +632,8 @@ def judge(s, r, u):
             if u["full"] and (nl != U or tail):
                 f.append("the output is not that of the run without a signal: " + ("; ".join(prefix_faults(nl, tail))
                          or f"{len(nl)} of {len(U)} lines" + (f", unended {tail[:40]!r}" if tail else "")))
-            if st == 1:
-                f.append("status 1 without the handler's line, though the reader kept up")
+            if st == cut_st:
+                f.append(f"status {st} without the handler's line, though the reader kept up")
         else:
             f += prefix_faults(nl, tail)
     else:
@@ -579,7 +660,8 @@ def ending_faults(post, tail, keptup, u):
     items = post + ([tail] if tail else [])
     shape = "".join("C" if COST_RE.fullmatch(l) else "S" if l == "s UNKNOWN" else "V" if l.startswith("v ")
                     else "T" if l.startswith("c CPU Time: ") else "?" for l in items)
-    whole = "CSVT" if "V" in shape else "CST"
+    # A kept model's cost comes with the model (the cost of none is "Top").
+    whole = "CSVT" if "V" in shape or items and COST_RE.fullmatch(items[0]) and items[0] != "c o Top" else "CST"
     f = []
     if not whole.startswith(shape) or (keptup and (shape != whole or tail)) or (items[:1] == ["c o Top"] and "V" in shape):
         f.append(f"the ending's lines are {shape or 'none'} ({' | '.join(l[:40] for l in items)}), "
@@ -589,7 +671,7 @@ def ending_faults(post, tail, keptup, u):
     for i, l in enumerate(items):
         if l.startswith("v "):
             f += [x for x in [v_fault(l, i < len(post))] if x]
-            if keptup and u["full"] and len(l.split()) - 1 != u["vcount"]:
+            if keptup and u["vcount"] is not None and i < len(post) and len(l.split()) - 1 != u["vcount"]:
                 f.append(f"the kept model lists {len(l.split()) - 1} of {u['vcount']} values")
     return f
 
@@ -647,7 +729,14 @@ def main():
     ap.add_argument("--jobs", type=int, default=os.cpu_count())
     ap.add_argument("--quick", action="store_true", help="120 runs, no 3,000,000-value model")
     ap.add_argument("--run", type=int, action="append", metavar="K", help="replay run K only (repeatable)")
+    ap.add_argument("--family", action="append", metavar="PREFIX",
+                    help="only the families whose names start with PREFIX (repeatable), e.g. together or second/")
     a = ap.parse_args()
+    chosen = [x for x in FAMILIES if not a.family or any(x.startswith(y) for y in a.family)]
+    if not chosen:
+        print(f"no family starts with {' or '.join(a.family)}; the families: {' '.join(dict.fromkeys(FAMILIES))}",
+              file=sys.stderr)
+        sys.exit(2)
     if not os.access(a.kestrane, os.X_OK):
         print(f"{a.kestrane}: not an executable (scripts/build.sh release builds it)", file=sys.stderr)
         sys.exit(2)
@@ -657,12 +746,12 @@ def main():
     bench = os.path.normpath(os.path.join(root, "..", "shared", "bench"))
     bench = bench if os.path.isdir(bench) else None
     ins = make_inputs(work, bench, a.quick)
-    scheds = [sample(a.seed, k, ins, a.quick) for k in (a.run or range(a.runs or (120 if a.quick else 500)))]
+    scheds = [sample(a.seed, k, ins, a.quick, chosen) for k in (a.run or range(a.runs or (120 if a.quick else 500)))]
     with open(exe, "rb") as f:  # which build was judged: the binary may be rebuilt meanwhile
         digest = hashlib.sha256(f.read()).hexdigest()[:12]
     built = time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(os.stat(a.kestrane).st_mtime))
     print(f"seed {a.seed}, {len(scheds)} runs, {a.jobs} jobs; {a.kestrane} (sha256 {digest}..., "
-          f"modified {built}) copied to {exe}"
+          f"modified {built}) copied to {exe}" + (f"; the families {', '.join(a.family)}..." if a.family else "")
           + ("" if bench else "; ../shared/bench not found: sentoy and p0291 left out"), flush=True)
 
     # U per command: the exact arguments for the generated inputs, the
@@ -685,7 +774,7 @@ def main():
             for j in futures.as_completed(jobs):
                 x = j.result()
                 records.append(x)
-                print(f"{x['k']:5} {x['fam']:<18} {'FAIL' if x['faults'] else 'pass'} status {x['status']} "
+                print(f"{x['k']:5} {x['fam']:<23} {'FAIL' if x['faults'] else 'pass'} status {x['status']} "
                       f"{x['secs']:6.2f}s {'after the cut' if x['cut'] else 'in all      '} {x['bytes']:9} B "
                       f"(wall {x['wall']:5.1f}s)  {x['params']}" + "".join(f"\n        - {y}" for y in x["faults"])
                       + "".join(f"\n        note: {y}" for y in x["notes"]), flush=True)
@@ -698,10 +787,10 @@ def main():
     for x in records:
         fams[x["fam"]][bool(x["faults"])] += 1
     bad = sorted((x for x in records if x["faults"]), key=lambda x: x["k"])
-    print(f"\n{'family':<20}{'runs':>6}{'passed':>8}{'failed':>8}")
+    print(f"\n{'family':<25}{'runs':>6}{'passed':>8}{'failed':>8}")
     for fam, (ok, no) in sorted(fams.items()):
-        print(f"{fam:<20}{ok + no:>6}{ok:>8}{no:>8}")
-    print(f"{'total':<20}{len(records):>6}{len(records) - len(bad):>8}{len(bad):>8}"
+        print(f"{fam:<25}{ok + no:>6}{ok:>8}{no:>8}")
+    print(f"{'total':<25}{len(records):>6}{len(records) - len(bad):>8}{len(bad):>8}"
           f"   ({(time.time() - t0) / 60:.1f} minutes)")
     stops = [x["after_stop"] for x in records if x["after_stop"] is not None]
     if stops:
@@ -719,7 +808,8 @@ def main():
             print(f"  run {x['k']} [{x['fam']}] status {x['status']}: {x['params']}\n"
                   + "".join(f"      - {y}\n" for y in x["faults"])
                   + f"      replay: python3 bench/writer_torture.py --kestrane {a.kestrane} --seed {a.seed}"
-                    f" --run {x['k']}{' --quick' if a.quick else ''}")
+                    f" --run {x['k']}{' --quick' if a.quick else ''}"
+                    + "".join(f" --family {y}" for y in a.family or []))
     else:
         shutil.rmtree(work, ignore_errors=True)
     sys.exit(1 if bad else 0)
