@@ -36,8 +36,8 @@
 // launcher may send its signal twice, or SIGTERM and SIGHUP at once): they
 // cut nothing and print nothing. After that, another SIGHUP, SIGINT,
 // SIGQUIT or SIGTERM (the same one too) during the ending, or while a
-// first one waits for the result lines, stops the run within 50 ms: what
-// is not out is left out. The time-out's alarm during an ending changes
+// first one waits for the result lines, stops the run at once: what is
+// not out is left out. The time-out's alarm during an ending changes
 // nothing. Each piece written to a descriptor that can stall ends after a
 // whole item: on a pipe, which takes a piece whole or not at all, what is
 // out then ends after one; a terminal or a socket may take part of a
@@ -194,8 +194,8 @@ private:
 // pending, a reader that takes nothing for 2.5 seconds gets no more of it
 // (on a pipe the output then ends after a whole item), and another signal
 // that ends the run, 0.2 seconds or more after the block saw the first,
-// leaves the rest out at once. Creating one pushes what
-// std::cout and stdio hold out first; its end writes the block out.
+// leaves the rest out at once. Creating one pushes what std::cout and
+// stdio hold out first; its end writes the block out.
 class ResultLines : public SigSafeOut {
 public:
   ResultLines();
