@@ -89,18 +89,13 @@ int reopen_terminal(int fd) {
   termios t;
   int number;
   unsigned device = 0, again = 0;
-  if (fd < 0 || tcgetattr(fd, &t) != 0 || ioctl(fd, TIOCGPTN, &number) == 0 ||
-      !terminal_device(fd, device))
+  // Only standard output and standard error come here, so the path below
+  // has room for a one-digit descriptor only.
+  if (fd < 0 || fd > 9 || tcgetattr(fd, &t) != 0 ||
+      ioctl(fd, TIOCGPTN, &number) == 0 || !terminal_device(fd, device))
     return -1;
-  // "/proc/self/fd/<fd>": the descriptor's file, opened anew.
-  char path[32] = "/proc/self/fd/";
-  char *number_at = path + std::strlen(path);
-  int width = 1;
-  for (int rest = fd / 10; rest > 0; rest /= 10)
-    ++width;
-  for (int i = width - 1, rest = fd; i >= 0; --i, rest /= 10)
-    number_at[i] = static_cast<char>('0' + rest % 10);
-  number_at[width] = '\0';
+  char path[] = "/proc/self/fd/0"; // the descriptor's file, opened anew
+  path[sizeof(path) - 2] = static_cast<char>('0' + fd);
   const int own = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (own >= 0 && terminal_device(own, again) && again == device)
     return own;
@@ -213,7 +208,7 @@ Step write_step(Sink &sink, const char *s, std::size_t n, const SinkWait &w) {
     case SinkKind::Socket:
       if (socket_read_since(sink))
         w.reader_took();
-      return Step::after(w.wait(sink.fd, true));
+      [[fallthrough]];
     default:
       return Step::after(w.wait(sink.fd, true));
     }
